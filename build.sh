@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Plinkora's one entry point. On Debian it installs whatever is missing
+# (apt-get, through sudo when not root), builds, and then:
+#   ./build.sh run     starts the piano
+#   ./build.sh test    runs every test
+#   ./build.sh build   only builds
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_DIR=${PLINKORA_BUILD_DIR:-build}
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev fluid-soundfont-gm fonts-wine)
+TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
+               desktop-file-utils appstream binutils-mingw-w64-x86-64)
+
+say() { printf '%s\n' "build.sh: $*" >&2; }
+
+missing_packages() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${db:Status-Status}\n' "$p" 2>/dev/null | grep -qx installed || printf '%s\n' "$p"
+    done
+}
+
+ensure_packages() {
+    if ! command -v dpkg-query >/dev/null 2>&1; then
+        say "not a Debian system: make sure these are installed: $*"
+        return 0
+    fi
+    local missing
+    missing=$(missing_packages "$@" | tr '\n' ' ')
+    [ -z "${missing// /}" ] && return 0
+    say "installing: $missing"
+    local -a sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { say "need root or sudo to install: $missing"; exit 1; }
+        sudo=(sudo)
+    fi
+    # shellcheck disable=SC2086
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    # shellcheck disable=SC2086
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+configure_and_build() {
+    local dir=$1; shift
+    local -a generator=()
+    command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S . -B "$dir" "${generator[@]}" "$@"
+    else
+        cmake -S . -B "$dir" "$@" >/dev/null
+    fi
+    cmake --build "$dir" --parallel
+}
+
+case "${1:-run}" in
+    run)
+        ensure_packages "${BUILD_PACKAGES[@]}"
+        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        exec "$BUILD_DIR/app/plinkora"
+        ;;
+    build)
+        ensure_packages "${BUILD_PACKAGES[@]}"
+        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ;;
+    test)
+        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600
+        ;;
+    *)
+        say "usage: ./build.sh [run|test|build]"
+        exit 2
+        ;;
+esac

@@ -1,0 +1,102 @@
+#include "FluidLog.h"
+
+#include "NoSoundReport.h"
+
+#include <fluidsynth.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <dlfcn.h>
+#endif
+
+namespace midi::fluidlog {
+
+namespace {
+
+std::mutex stateMutex;
+int captures = 0;
+std::string lastError;
+std::string lastWarning;
+
+void record(int level, const std::string& text)
+{
+    std::unique_lock lock(stateMutex);
+    if (captures > 0) {
+        (level <= FLUID_ERR ? lastError : lastWarning) = text;
+        return;
+    }
+    lock.unlock();
+    if (level <= FLUID_ERR)
+        reportNoSound(text);
+}
+
+void fluidLogFunction(int level, const char* message, void*)
+{
+    if (level <= FLUID_WARN && message != nullptr)
+        record(level, message);
+}
+
+#if defined(__unix__)
+// alsa-lib prints straight to stderr unless given a handler; FluidSynth loads
+// it, so we find its setter at run time instead of linking it ourselves.
+using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+using AlsaSetHandler = int (*)(AlsaErrorHandler);
+
+void alsaErrorHandler(const char*, int, const char*, int, const char* format, ...)
+{
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    record(FLUID_ERR, std::string("ALSA: ") + text);
+}
+
+void routeAlsaErrors()
+{
+    if (void* setter = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+        reinterpret_cast<AlsaSetHandler>(setter)(&alsaErrorHandler);
+}
+#else
+void routeAlsaErrors() {}
+#endif
+
+}  // namespace
+
+void install()
+{
+    static const bool installed = [] {
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, &fluidLogFunction, nullptr);
+        routeAlsaErrors();
+        return true;
+    }();
+    (void)installed;
+}
+
+Capture::Capture()
+{
+    install();
+    std::lock_guard lock(stateMutex);
+    if (captures++ == 0) {
+        lastError.clear();
+        lastWarning.clear();
+    }
+}
+
+Capture::~Capture()
+{
+    std::lock_guard lock(stateMutex);
+    --captures;
+}
+
+std::string Capture::lastMessage() const
+{
+    std::lock_guard lock(stateMutex);
+    return lastError.empty() ? lastWarning : lastError;
+}
+
+}  // namespace midi::fluidlog

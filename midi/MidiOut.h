@@ -1,0 +1,50 @@
+#pragma once
+// The MIDI output platform layer: the three operations the voice needs, and
+// nothing more. Every backend speaks WinMM's status vocabulary so that callers
+// see one meaning for a status on every platform.
+
+#include <cstdint>
+
+namespace midi {
+
+// Opaque and pointer-sized: a 64-bit platform handle must survive a round trip
+// through the voice's handle field.
+using Handle = std::uintptr_t;
+using Status = std::uint32_t;
+
+namespace status {
+inline constexpr Status ok = 0;             // MMSYSERR_NOERROR
+inline constexpr Status error = 1;          // MMSYSERR_ERROR
+inline constexpr Status badDeviceId = 2;    // MMSYSERR_BADDEVICEID
+inline constexpr Status notEnabled = 3;     // MMSYSERR_NOTENABLED
+inline constexpr Status allocated = 4;      // MMSYSERR_ALLOCATED
+inline constexpr Status invalidHandle = 5;  // MMSYSERR_INVALHANDLE
+inline constexpr Status noDriver = 6;       // MMSYSERR_NODRIVER
+inline constexpr Status noMemory = 7;       // MMSYSERR_NOMEM
+inline constexpr Status invalidParam = 11;  // MMSYSERR_INVALPARAM
+}  // namespace status
+
+class OutputPort {
+public:
+    virtual ~OutputPort() = default;
+
+    // Opens output device `deviceId` and writes the new handle into *handle.
+    // On failure *handle is set to 0 and the status is non-zero.
+    virtual Status open(Handle* handle, std::uint32_t deviceId) = 0;
+    // Sends one short message. Handle 0, a closed handle or any value a failed
+    // open left behind fails with a status and does no harm.
+    virtual Status sendShort(Handle handle, std::uint32_t message) = 0;
+    // Closes a handle; unknown or already closed handles fail harmlessly.
+    virtual Status close(Handle handle) = 0;
+
+protected:
+    OutputPort() = default;
+    OutputPort(const OutputPort&) = delete;
+    OutputPort& operator=(const OutputPort&) = delete;
+};
+
+// The platform's own MIDI output: WinMM on Windows, the embedded synthesizer
+// elsewhere. Lives until the program ends.
+OutputPort& platformOutput();
+
+}  // namespace midi

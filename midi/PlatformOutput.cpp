@@ -1,0 +1,20 @@
+// The one place that decides what MIDI output device 0 is: the system's own
+// MIDI output on Windows, our embedded synthesizer everywhere else.
+
+#if defined(_WIN32)
+#include "WinMmOutput.h"
+using PlatformBackend = midi::WinMmOutput;
+#else
+#include "FluidSynthOutput.h"
+using PlatformBackend = midi::FluidSynthOutput;
+#endif
+
+namespace midi {
+
+OutputPort& platformOutput()
+{
+    static PlatformBackend output;
+    return output;
+}
+
+}  // namespace midi

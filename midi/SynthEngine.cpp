@@ -1,0 +1,196 @@
+#include "SynthEngine.h"
+
+#include "FluidLog.h"
+#include "ShortMessage.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+
+namespace midi {
+
+namespace {
+
+bool setInt(fluid_settings_t* s, const char* name, int value) { return fluid_settings_setint(s, name, value) == FLUID_OK; }
+bool setNum(fluid_settings_t* s, const char* name, double value) { return fluid_settings_setnum(s, name, value) == FLUID_OK; }
+bool setStr(fluid_settings_t* s, const char* name, const std::string& value)
+{
+    return fluid_settings_setstr(s, name, value.c_str()) == FLUID_OK;
+}
+
+std::string withDetail(std::string what, const std::string& detail)
+{
+    return detail.empty() ? what : what + " (" + detail + ")";
+}
+
+bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
+{
+    return setNum(s, "synth.sample-rate", c.sampleRate)
+        && setInt(s, "synth.dynamic-sample-loading", c.dynamicSampleLoading ? 1 : 0)
+        // Pinning 60-200 MB of samples fails for a normal user and buys nothing here.
+        && setInt(s, "synth.lock-memory", 0)
+        && setInt(s, "audio.period-size", c.periodSize)
+        && setInt(s, "audio.periods", c.periods);
+}
+
+void applyDriverSettings(fluid_settings_t* s)
+{
+    // Only present when the library was built with PulseAudio; without it the
+    // setting has no meaning, so a failure here is expected and ignored.
+    // adjust-latency off keeps exactly one period queued in the server.
+    (void)setInt(s, "audio.pulseaudio.adjust-latency", 0);
+}
+
+}  // namespace
+
+std::vector<std::string> defaultAudioDrivers()
+{
+#if defined(__APPLE__)
+    return {"coreaudio"};
+#elif defined(_WIN32)
+    return {"wasapi", "dsound"};
+#else
+    // PulseAudio also serves PipeWire desktops through pipewire-pulse; ALSA is
+    // the fallback where no sound server runs.
+    return {"pulseaudio", "alsa"};
+#endif
+}
+
+std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Status* status)
+{
+    fluidlog::Capture capture;
+    auto fail = [&](Status s, std::string reason) -> std::unique_ptr<SynthEngine> {
+        if (why)
+            *why = withDetail(std::move(reason), capture.lastMessage());
+        if (status)
+            *status = s;
+        return nullptr;
+    };
+
+    std::unique_ptr<SynthEngine> engine(new SynthEngine);
+    engine->settings_ = new_fluid_settings();
+    if (!engine->settings_)
+        return fail(status::noMemory, "cannot create the synthesizer's settings");
+    if (!applySynthSettings(engine->settings_, config))
+        return fail(status::error, "the synthesizer rejected its settings");
+    applyDriverSettings(engine->settings_);
+    engine->sampleRate_ = config.sampleRate;
+
+    engine->synth_ = new_fluid_synth(engine->settings_);
+    if (!engine->synth_)
+        return fail(status::noMemory, "cannot create the synthesizer");
+
+    if (config.soundFont.empty())
+        return fail(status::noDriver, "no General MIDI SoundFont found (install fluid-soundfont-gm)");
+    if (fluid_synth_sfload(engine->synth_, config.soundFont.c_str(), 1) == FLUID_FAILED)
+        return fail(status::noDriver, "cannot load the SoundFont " + config.soundFont);
+
+    if (!config.audioDrivers.empty() && !engine->startAudio(config.audioDrivers, why)) {
+        if (status)
+            *status = status::notEnabled;
+        return nullptr;
+    }
+    if (status)
+        *status = status::ok;
+    return engine;
+}
+
+bool SynthEngine::startAudio(const std::vector<std::string>& drivers, std::string* why)
+{
+    std::string tried;
+    for (const std::string& name : drivers) {
+        fluidlog::Capture capture;
+        std::string failure;
+        if (!setStr(settings_, "audio.driver", name)) {
+            failure = "not built in";
+        } else {
+            driver_ = new_fluid_audio_driver(settings_, synth_);
+            if (driver_)
+                return true;
+            failure = capture.lastMessage().empty() ? "failed" : capture.lastMessage();
+        }
+        tried += (tried.empty() ? "" : "; ") + name + ": " + failure;
+    }
+    if (why)
+        *why = "no audio output (" + tried + ")";
+    return false;
+}
+
+SynthEngine::~SynthEngine()
+{
+    // The driver's thread renders from the synth: it must stop before the synth goes.
+    if (driver_)
+        delete_fluid_audio_driver(driver_);
+    if (synth_)
+        delete_fluid_synth(synth_);
+    if (settings_)
+        delete_fluid_settings(settings_);
+}
+
+Status SynthEngine::play(std::uint32_t message)
+{
+    auto [statusByte, data1, data2] = unpack(message);
+    if (statusByte < 0x80) {
+        // Running status: the message starts with its first data byte.
+        if (runningStatus_ == 0)
+            return status::invalidParam;
+        data2 = data1;
+        data1 = statusByte;
+        statusByte = runningStatus_;
+    } else if (statusByte >= 0xF8) {
+        // Real-time bytes: only a reset means anything to a synthesizer.
+        if (statusByte == 0xFF && fluid_synth_system_reset(synth_) != FLUID_OK)
+            return status::error;
+        return status::ok;
+    } else if (statusByte >= 0xF0) {
+        runningStatus_ = 0;
+        return status::invalidParam;
+    } else {
+        runningStatus_ = statusByte;
+    }
+
+    const int channel = statusByte & 0x0F;
+    const int d1 = data1 & 0x7F;
+    const int d2 = data2 & 0x7F;
+    int result = FLUID_OK;
+    switch (statusByte & 0xF0) {
+    case 0x80:
+        // Fails when the note has already died away: nothing left to stop.
+        (void)fluid_synth_noteoff(synth_, channel, d1);
+        break;
+    case 0x90:
+        if (d2 == 0)
+            (void)fluid_synth_noteoff(synth_, channel, d1);  // velocity 0 is a note-off
+        else
+            result = fluid_synth_noteon(synth_, channel, d1, d2);
+        break;
+    case 0xA0:
+        result = fluid_synth_key_pressure(synth_, channel, d1, d2);
+        break;
+    case 0xB0:
+        result = fluid_synth_cc(synth_, channel, d1, d2);
+        break;
+    case 0xC0:
+        result = fluid_synth_program_change(synth_, channel, d1);
+        break;
+    case 0xD0:
+        result = fluid_synth_channel_pressure(synth_, channel, d1);
+        break;
+    case 0xE0:
+        result = fluid_synth_pitch_bend(synth_, channel, d1 | (d2 << 7));
+        break;
+    }
+    return result == FLUID_OK ? status::ok : status::error;
+}
+
+int SynthEngine::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }
+
+void SynthEngine::render(float* left, float* right, int frames)
+{
+    if (fluid_synth_write_float(synth_, frames, left, 0, 1, right, 0, 1) != FLUID_OK) {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+    }
+}
+
+}  // namespace midi
