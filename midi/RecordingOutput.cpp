@@ -10,7 +10,7 @@ Status RecordingOutput::open(Handle* handle, std::uint32_t deviceId)
     if (result == status::ok && deviceId != 0)
         result = status::badDeviceId;
     if (result == status::ok) {
-        *handle = next_++;
+        *handle = nextHandle++;
         open_.insert(*handle);
     } else {
         *handle = failedHandle;

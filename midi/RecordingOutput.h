@@ -29,6 +29,8 @@ public:
     // What the next opens answer; on failure the handle field receives failedHandle.
     Status openStatus = status::ok;
     Handle failedHandle = 0;
+    // The handle the next successful open hands out (then counts up).
+    Handle nextHandle = 0x5000;
     // Called after every successful send, for latency measurements.
     std::function<void(std::uint32_t message)> onSend;
 
@@ -40,7 +42,6 @@ public:
 
 private:
     std::set<Handle> open_;
-    Handle next_ = 0x5000;
 };
 
 }  // namespace midi
