@@ -1,5 +1,7 @@
 #include "FrmMain.h"
 
+#include "KeyFaces.h"
+#include "KeyFont.h"
 #include "KeyTable.h"
 #include "KeyTranslate.h"
 #include "KeyboardMap.h"
@@ -75,6 +77,7 @@ void FrmMain::createControls()
     picture1_ = new PictureBox(this);
     picture1_->setGeometry(twips::toPixels(layout::kPanel));
     picture1_->setBackColor(Qt::black);
+    picture1_->setAutoRedraw(true);
     createKeys();
 
     setTabOrder(cmdQuit_, picture1_);
@@ -83,11 +86,15 @@ void FrmMain::createControls()
 
 void FrmMain::createKeys()
 {
+    const QFont keyFont = keyfont::font();
     for (auto it = layout::kFrontToBack.rbegin(); it != layout::kFrontToBack.rend(); ++it) {
         const int k = *it;
         auto* key = new PictureBox(picture1_, k);
         key->setGeometry(twips::toPixels(layout::keyRect(k)));
+        key->setFont(keyFont);
         key->setBackColor(keys::isBlack(k) ? QColor(Qt::black) : palette().color(QPalette::Button));
+        key->setForeColor(keys::isBlack(k) ? QColor(Qt::white) : palette().color(QPalette::ButtonText));
+        key->setAutoRedraw(true);
         connect(key, &PictureBox::clicked, this, [this](int index) { PicA_Click(static_cast<std::int16_t>(index)); });
         picA_[static_cast<std::size_t>(k)] = key;
     }
@@ -95,9 +102,10 @@ void FrmMain::createKeys()
 
 PictureBox* FrmMain::PicA(int index) const
 {
-    if (!keys::isValid(index))
+    PictureBox* key = keys::isValid(index) ? picA_[static_cast<std::size_t>(index)].data() : nullptr;
+    if (!key)
         throw std::out_of_range("Control array element " + std::to_string(index) + " doesn't exist");
-    return picA_[static_cast<std::size_t>(index)];
+    return key;
 }
 
 void FrmMain::Show()
@@ -125,6 +133,7 @@ void FrmMain::Unload()
 
 void FrmMain::Form_Load()
 {
+    keyfaces::drawAll([this](int k) -> PictureBox& { return *PicA(k); });
     midi->MidOpen();  // the status is not looked at: without a device the piano plays silently
 }
 

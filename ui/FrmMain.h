@@ -7,6 +7,7 @@
 #include "sMidi.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -58,7 +59,7 @@ private:
 
     PictureBox* picture1_ = nullptr;
     QPushButton* cmdQuit_ = nullptr;
-    std::array<PictureBox*, 36> picA_{};
+    std::array<QPointer<PictureBox>, 36> picA_{};
     QPixmap banner_;
     bool loaded_ = false;
     bool unloaded_ = false;

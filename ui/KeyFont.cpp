@@ -1,0 +1,48 @@
+#include "KeyFont.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QStringList>
+
+namespace keyfont {
+
+namespace {
+
+constexpr int kPixelSize = 14;  // 10.5 pt at 96 dpi
+const QString kFamily = QStringLiteral("Tahoma");
+
+// Registers the Tahoma Bold compiled into the program, when the build had one,
+// so the faces look the same on every machine.
+bool registerEmbedded()
+{
+    static const bool registered =
+        QFontDatabase::addApplicationFont(QStringLiteral(":/plinkora/fonts/tahomabd.ttf")) >= 0;
+    return registered;
+}
+
+}  // namespace
+
+QFont font()
+{
+    registerEmbedded();
+    QFont f(kFamily);
+    // Without Tahoma, a bold sans of similar width.
+    f.setFamilies({kFamily, QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(kPixelSize);
+    f.setWeight(QFont::Bold);
+    f.setItalic(false);
+    f.setUnderline(false);
+    f.setStrikeOut(false);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return f;
+}
+
+QString source()
+{
+    if (registerEmbedded())
+        return QStringLiteral("embedded");
+    return QFontInfo(font()).family() == kFamily ? QStringLiteral("system") : QStringLiteral("fallback");
+}
+
+}  // namespace keyfont
