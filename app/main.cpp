@@ -2,15 +2,24 @@
 
 #include "Application.h"
 #include "FrmMain.h"
+#include "ProcessGuard.h"
+#include "QtMessages.h"
 
 #include <exception>
 
 int main(int argc, char* argv[])
 {
+    installQtMessageHandler();
     Application app(argc, argv);
     try {
         FrmMain frmMain;
         QObject::connect(&frmMain, &FrmMain::endRequested, &app, [] { QCoreApplication::exit(0); });
+        // Whatever way the window goes, the process must not outlive it for long.
+        QObject::connect(&frmMain, &FrmMain::unloading, &app, [] { ProcessGuard::armExitDeadline(); });
+        ProcessGuard guard([&frmMain] {
+            frmMain.close();
+            QCoreApplication::exit(0);
+        });
         frmMain.Show();
         return app.exec();
     } catch (const std::exception& error) {

@@ -126,6 +126,7 @@ void FrmMain::Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
+    emit unloading();
     std::int16_t Cancel = 0;
     Form_Unload(Cancel);
     hide();

@@ -41,6 +41,8 @@ public:
     QPushButton* CmdQuit() const { return cmdQuit_; }
 
 signals:
+    // The window has begun to unload.
+    void unloading();
     // The program is to end now (the quit button's End).
     void endRequested();
 
