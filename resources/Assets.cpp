@@ -1,0 +1,28 @@
+#include "Assets.h"
+
+#include <array>
+
+namespace assets {
+namespace {
+
+constexpr std::array kIconSizes{16, 32, 48, 128, 256};
+
+}  // namespace
+
+QPixmap banner(qreal devicePixelRatio)
+{
+    const bool doubled = devicePixelRatio > 1.0;
+    QPixmap picture(doubled ? QStringLiteral(":/plinkora/banner@2x.jpg") : QStringLiteral(":/plinkora/banner.jpg"));
+    picture.setDevicePixelRatio(doubled ? 2.0 : 1.0);
+    return picture;
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : kIconSizes)
+        icon.addFile(QStringLiteral(":/plinkora/icons/plinkora-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace assets
