@@ -6,6 +6,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace midi {
 
@@ -21,6 +22,22 @@ bool setStr(fluid_settings_t* s, const char* name, const std::string& value)
 std::string withDetail(std::string what, const std::string& detail)
 {
     return detail.empty() ? what : what + " (" + detail + ")";
+}
+
+// Below this peak a buffer counts as silence (about -90 dBFS).
+constexpr float kSilencePeak = 3e-5f;
+
+// Drivers that push audio from a thread of their own, which may therefore
+// pause; pull-model drivers (CoreAudio, WASAPI) must answer every callback.
+bool canSleep(const std::string& driver) { return driver == "pulseaudio" || driver == "alsa"; }
+
+float peakOf(float* const* channels, int count, int frames)
+{
+    float peak = 0;
+    for (int c = 0; c < count; ++c)
+        for (int i = 0; i < frames; ++i)
+            peak = std::max(peak, std::fabs(channels[c][i]));
+    return peak;
 }
 
 bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
@@ -75,6 +92,7 @@ std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std:
         return fail(status::error, "the synthesizer rejected its settings");
     applyDriverSettings(engine->settings_);
     engine->sampleRate_ = config.sampleRate;
+    engine->idleSleepSeconds_ = config.idleSleepSeconds;
 
     engine->synth_ = new_fluid_synth(engine->settings_);
     if (!engine->synth_)
@@ -104,7 +122,8 @@ bool SynthEngine::startAudio(const std::vector<std::string>& drivers, std::strin
         if (!setStr(settings_, "audio.driver", name)) {
             failure = "not built in";
         } else {
-            driver_ = new_fluid_audio_driver(settings_, synth_);
+            sleepAfterFrames_ = canSleep(name) ? static_cast<int>(idleSleepSeconds_ * sampleRate_) : 0;
+            driver_ = new_fluid_audio_driver2(settings_, &SynthEngine::renderForDriver, this);
             if (driver_)
                 return true;
             failure = capture.lastMessage().empty() ? "failed" : capture.lastMessage();
@@ -116,11 +135,60 @@ bool SynthEngine::startAudio(const std::vector<std::string>& drivers, std::strin
     return false;
 }
 
+int SynthEngine::renderForDriver(void* data, int frames, int, float*[], int nout, float* out[])
+{
+    auto* self = static_cast<SynthEngine*>(data);
+    if (nout < 2 || out == nullptr)
+        return FLUID_FAILED;
+    self->sleepWhileQuiet();
+    for (int c = 0; c < nout; ++c)
+        std::fill(out[c], out[c] + frames, 0.0f);
+    // The synth mixes into the buffers; reverb and chorus go to the same pair.
+    float* effects[2] = {out[0], out[1]};
+    const int result = fluid_synth_process(self->synth_, frames, 2, effects, 2, out);
+    const bool quiet = fluid_synth_get_active_voice_count(self->synth_) == 0 && peakOf(out, 2, frames) < kSilencePeak;
+    self->quietFrames_ = quiet ? self->quietFrames_ + frames : 0;
+    return result;
+}
+
+void SynthEngine::sleepWhileQuiet()
+{
+    if (sleepAfterFrames_ <= 0 || quietFrames_ < sleepAfterFrames_)
+        return;
+    std::unique_lock lock(wakeMutex_);
+    asleep_.store(true, std::memory_order_release);
+    wake_.wait(lock, [this] { return woken_ || stopping_; });
+    woken_ = false;
+    asleep_.store(false, std::memory_order_release);
+    quietFrames_ = 0;
+}
+
+void SynthEngine::wakeAudio()
+{
+    {
+        std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wake_.notify_one();
+}
+
+void SynthEngine::stopAudio()
+{
+    if (!driver_)
+        return;
+    {
+        std::lock_guard lock(wakeMutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    delete_fluid_audio_driver(driver_);
+    driver_ = nullptr;
+}
+
 SynthEngine::~SynthEngine()
 {
     // The driver's thread renders from the synth: it must stop before the synth goes.
-    if (driver_)
-        delete_fluid_audio_driver(driver_);
+    stopAudio();
     if (synth_)
         delete_fluid_synth(synth_);
     if (settings_)
@@ -128,6 +196,14 @@ SynthEngine::~SynthEngine()
 }
 
 Status SynthEngine::play(std::uint32_t message)
+{
+    const Status result = playMessage(message);
+    if (sleepAfterFrames_ > 0)
+        wakeAudio();
+    return result;
+}
+
+Status SynthEngine::playMessage(std::uint32_t message)
 {
     auto [statusByte, data1, data2] = unpack(message);
     if (statusByte < 0x80) {

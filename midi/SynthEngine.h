@@ -5,8 +5,11 @@
 
 #include "MidiOut.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,10 @@ struct SynthConfig {
     bool dynamicSampleLoading = true;
     // Audio drivers tried in order; empty means no audio output (offline rendering).
     std::vector<std::string> audioDrivers;
+    // After this long without a voice and without sound, a driver that pushes
+    // audio (PulseAudio, ALSA) stops rendering until the next message: an idle
+    // piano then costs no CPU. 0 renders all the time.
+    double idleSleepSeconds = 0.25;
 };
 
 // The audio drivers for this platform, best first.
@@ -47,6 +54,8 @@ public:
     Status play(std::uint32_t message);
 
     int activeVoices() const;
+    // True while the audio thread sleeps because nothing sounds.
+    bool isAudioAsleep() const { return asleep_.load(std::memory_order_acquire); }
     // Renders audio without a driver (tests, benchmarks): `frames` stereo frames.
     void render(float* left, float* right, int frames);
     double sampleRate() const { return sampleRate_; }
@@ -55,12 +64,28 @@ public:
 private:
     SynthEngine() = default;
     bool startAudio(const std::vector<std::string>& drivers, std::string* why);
+    static int renderForDriver(void* engine, int frames, int nfx, float* fx[], int nout, float* out[]);
+    Status playMessage(std::uint32_t message);
+    void sleepWhileQuiet();
+    void wakeAudio();
+    void stopAudio();
 
     _fluid_hashtable_t* settings_ = nullptr;
     _fluid_synth_t* synth_ = nullptr;
     _fluid_audio_driver_t* driver_ = nullptr;
     double sampleRate_ = 0;
     std::uint8_t runningStatus_ = 0;
+
+    // Idle sleep of the audio thread: it waits on `wake_` once `quietFrames_`
+    // reaches `sleepAfterFrames_`; every message sets `woken_` and wakes it.
+    double idleSleepSeconds_ = 0;
+    int sleepAfterFrames_ = 0;
+    int quietFrames_ = 0;  // audio thread only
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    bool woken_ = false;
+    bool stopping_ = false;
+    std::atomic<bool> asleep_{false};
 };
 
 }  // namespace midi
