@@ -1,0 +1,93 @@
+#include "Spectrum.h"
+
+#include "Fft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <stdexcept>
+
+namespace audio {
+
+namespace {
+
+std::size_t binOf(const Spectrum& s, double hz, bool roundUp)
+{
+    const double b = hz / s.binHz;
+    const double bin = roundUp ? std::ceil(b) : std::floor(b);
+    return static_cast<std::size_t>(std::clamp(bin, 0.0, static_cast<double>(s.magnitude.size() - 1)));
+}
+
+std::size_t peakBin(const Spectrum& s, double lowHz, double highHz)
+{
+    std::size_t lo = binOf(s, lowHz, false);
+    std::size_t hi = binOf(s, highHz, true);
+    return static_cast<std::size_t>(std::max_element(s.magnitude.begin() + lo, s.magnitude.begin() + hi + 1) -
+                                    s.magnitude.begin());
+}
+
+}  // namespace
+
+double Spectrum::peakBetween(double lowHz, double highHz) const
+{
+    if (empty())
+        return 0.0;
+    return magnitude[peakBin(*this, lowHz, highHz)];
+}
+
+double Spectrum::peakFrequencyBetween(double lowHz, double highHz) const
+{
+    if (empty())
+        return 0.0;
+    const std::size_t i = peakBin(*this, lowHz, highHz);
+    if (i == 0 || i + 1 >= magnitude.size())
+        return i * binHz;
+    // Parabola through log magnitudes: exact for a Gaussian, close for a Hann main lobe.
+    const double a = std::log(magnitude[i - 1] + 1e-30);
+    const double b = std::log(magnitude[i] + 1e-30);
+    const double c = std::log(magnitude[i + 1] + 1e-30);
+    const double denominator = a - 2.0 * b + c;
+    const double offset = denominator < 0.0 ? 0.5 * (a - c) / denominator : 0.0;
+    return (static_cast<double>(i) + std::clamp(offset, -0.5, 0.5)) * binHz;
+}
+
+Spectrum spectrumAt(const Audio& audio, double start, const SpectrumOptions& options)
+{
+    if (!isPowerOfTwo(options.fftSize))
+        throw std::invalid_argument("spectrum size must be a power of two");
+    const auto length = std::min(options.fftSize, static_cast<std::size_t>(std::lround(options.length * audio.rate)));
+    const auto first = static_cast<long long>(std::floor(start * audio.rate));
+
+    std::vector<std::complex<double>> buffer(options.fftSize);
+    double windowSum = 0.0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (i + 0.5) / static_cast<double>(length));
+        windowSum += w;
+        const long long at = first + static_cast<long long>(i);
+        if (at >= 0 && at < static_cast<long long>(audio.samples.size()))
+            buffer[i] = w * audio.samples[static_cast<std::size_t>(at)];
+    }
+    fft(buffer);
+
+    Spectrum spectrum;
+    spectrum.binHz = audio.rate / static_cast<double>(options.fftSize);
+    spectrum.magnitude.resize(options.fftSize / 2 + 1);
+    // Scaled so that a sine of amplitude A peaks at A.
+    const double scale = windowSum > 0.0 ? 2.0 / windowSum : 0.0;
+    for (std::size_t k = 0; k < spectrum.magnitude.size(); ++k)
+        spectrum.magnitude[k] = std::abs(buffer[k]) * scale;
+    return spectrum;
+}
+
+Spectrum rise(const Spectrum& before, const Spectrum& after)
+{
+    if (before.magnitude.size() != after.magnitude.size())
+        throw std::invalid_argument("spectra of different sizes");
+    Spectrum grown = after;
+    for (std::size_t k = 0; k < grown.magnitude.size(); ++k)
+        grown.magnitude[k] = std::max(0.0, after.magnitude[k] - before.magnitude[k]);
+    return grown;
+}
+
+}  // namespace audio
