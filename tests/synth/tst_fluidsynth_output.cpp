@@ -1,0 +1,118 @@
+// MIDI output device 0 as the embedded synthesizer: statuses for bad devices
+// and dead handles, and one clear report when it cannot make sound.
+
+#include "FluidSynthOutput.h"
+#include "NoSoundReport.h"
+#include "ShortMessage.h"
+#include "SoundFontPath.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+using midi::FluidSynthOutput;
+using midi::SynthConfig;
+
+Q_DECLARE_METATYPE(SynthConfig)
+
+namespace {
+
+SynthConfig offline(std::string soundFont)
+{
+    SynthConfig config;
+    config.soundFont = std::move(soundFont);
+    return config;
+}
+
+}  // namespace
+
+class TestFluidSynthOutput : public QObject {
+    Q_OBJECT
+    std::string soundFont;
+    QTemporaryDir dir;
+    std::vector<std::string> reports;
+
+private slots:
+    void initTestCase()
+    {
+        const auto found = midi::findSoundFont();
+        if (!found)
+            QSKIP("no SoundFont installed");
+        soundFont = *found;
+        midi::setNoSoundSink([this](const std::string& why) { reports.push_back(why); });
+    }
+    void init() { reports.clear(); }
+    void cleanupTestCase() { midi::setNoSoundSink(nullptr); }
+
+    void onlyDeviceZeroExists()
+    {
+        FluidSynthOutput output([this] { return offline(soundFont); });
+        midi::Handle handle = 123;
+        QCOMPARE(output.open(&handle, 1), midi::status::badDeviceId);
+        QCOMPARE(handle, midi::Handle{0});
+        QVERIFY(reports.empty());
+    }
+
+    void deadHandlesFailHarmlessly()
+    {
+        FluidSynthOutput output([this] { return offline(soundFont); });
+        QCOMPARE(output.sendShort(0, midi::noteOn(60)), midi::status::invalidHandle);
+        QCOMPARE(output.close(0), midi::status::invalidHandle);
+
+        midi::Handle handle = 0;
+        QCOMPARE(output.open(&handle, 0), midi::status::ok);
+        QVERIFY(handle != 0);
+        QCOMPARE(output.sendShort(handle, midi::noteOn(60)), midi::status::ok);
+        QCOMPARE(output.close(handle), midi::status::ok);
+        QCOMPARE(output.sendShort(handle, midi::noteOff(60)), midi::status::invalidHandle);
+        QCOMPARE(output.close(handle), midi::status::invalidHandle);
+        QVERIFY(reports.empty());
+    }
+
+    void failedOpenReportsWhyOnce_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no SoundFont found") << "none" << "SoundFont";
+        QTest::newRow("SoundFont missing") << "missing" << "missing.sf2";
+        QTest::newRow("SoundFont corrupt") << "corrupt" << "corrupt.sf2";
+        QTest::newRow("unknown audio driver") << "driver" << "no-such-driver";
+        QTest::newRow("no audio server") << "server" << "pulseaudio";
+    }
+    void failedOpenReportsWhyOnce()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, why);
+        const std::string corrupt = dir.filePath("corrupt.sf2").toStdString();
+        std::ofstream(corrupt, std::ios::binary) << "RIFF garbage: this is no SoundFont";
+        const std::map<QString, SynthConfig> configs = {
+            {"none", offline("")},
+            {"missing", offline(dir.filePath("missing.sf2").toStdString())},
+            {"corrupt", offline(corrupt)},
+            {"driver", SynthConfig{.soundFont = soundFont, .audioDrivers = {"no-such-driver"}}},
+            // A server address where none listens: libpulse then neither
+            // falls back to another server nor starts one.
+            {"server", SynthConfig{.soundFont = soundFont, .audioDrivers = {"pulseaudio"}}},
+        };
+        const QByteArray savedServer = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-server").toUtf8());
+        FluidSynthOutput output([&] { return configs.at(setup); });
+        midi::Handle handle = 0;
+        const midi::Status status = output.open(&handle, 0);
+        if (savedServer.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", savedServer);
+
+        QVERIFY(status != midi::status::ok);
+        QCOMPARE(handle, midi::Handle{0});
+        QCOMPARE(reports.size(), std::size_t{1});
+        QVERIFY2(QString::fromStdString(reports.front()).contains(why), reports.front().c_str());
+        qInfo("%s", reports.front().c_str());
+        QCOMPARE(output.sendShort(handle, midi::noteOn(60)), midi::status::invalidHandle);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFluidSynthOutput)
+#include "tst_fluidsynth_output.moc"

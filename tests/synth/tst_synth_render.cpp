@@ -1,0 +1,88 @@
+// What the embedded synthesizer actually plays, rendered offline with the
+// SoundFont the program picks.
+
+#include "Analysis.h"
+#include "Notes.h"
+#include "SynthFixture.h"
+
+#include <QTest>
+
+#include <array>
+
+namespace {
+
+// The instruments of F1 to F12.
+constexpr std::array<int, 12> kFunctionKeyPrograms = {0, 9, 25, 32, 10, 12, 13, 14, 15, 6, 7, 117};
+constexpr double kMaxDieAwaySeconds = 60.0;
+constexpr double kSilentDbfs = -90.0;
+constexpr double kBlockSeconds = 0.5;
+// The FluidR3 piano is up to ~31 cents sharp; a quarter tone still names the note.
+constexpr double kPitchToleranceCents = 50.0;
+
+}  // namespace
+
+class TestSynthRender : public QObject {
+    Q_OBJECT
+    std::unique_ptr<midi::SynthEngine> engine;
+
+private slots:
+    void initTestCase()
+    {
+        std::string why;
+        engine = synthtest::offlineEngine(&why);
+        if (!engine)
+            QSKIP(qPrintable(QString::fromStdString(why)));
+    }
+
+    void pianoSoundsAtTheKeysPitch_data()
+    {
+        QTest::addColumn<int>("note");
+        QTest::newRow("C3, lowest key") << 48;
+        QTest::newRow("C4") << 60;
+        QTest::newRow("B5, highest key") << 83;
+    }
+    void pianoSoundsAtTheKeysPitch()
+    {
+        QFETCH(int, note);
+        synthtest::strike(*engine, 0, note);
+        const audio::Audio sound = synthtest::render(*engine, 0.5);
+        const auto pitch = audio::pitchAt(sound, 0.05);
+        QVERIFY(pitch);
+        const double cents = audio::centsBetween(pitch->hz, audio::noteToHz(note));
+        QVERIFY2(std::abs(cents) < kPitchToleranceCents,
+                 qPrintable(QString("heard %1 Hz (note %2 %3 cents)").arg(pitch->hz).arg(pitch->note).arg(pitch->cents)));
+        qInfo("note %d: %.2f Hz, %+.1f cents", note, pitch->hz, cents);
+    }
+
+    // Notes are never ended, so every instrument must fall silent by itself.
+    void everyInstrumentDiesAwayWithoutNoteOff_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::addColumn<int>("note");
+        for (int program : kFunctionKeyPrograms)
+            for (int note : {48, 83})
+                QTest::addRow("program %d note %d", program, note) << program << note;
+    }
+    void everyInstrumentDiesAwayWithoutNoteOff()
+    {
+        QFETCH(int, program);
+        QFETCH(int, note);
+        synthtest::strike(*engine, program, note);
+        double elapsed = 0.0;
+        bool heard = false;
+        while (elapsed < kMaxDieAwaySeconds) {
+            const audio::Audio block = synthtest::render(*engine, kBlockSeconds);
+            elapsed += kBlockSeconds;
+            const bool silent = audio::peakDb(block, 0.0, block.duration()) < kSilentDbfs;
+            heard = heard || !silent;
+            if (engine->activeVoices() == 0 || (heard && silent))
+                break;
+        }
+        QVERIFY2(heard, "the note never sounded");
+        QVERIFY2(elapsed < kMaxDieAwaySeconds, qPrintable(QString("still sounding after %1 s").arg(elapsed)));
+        qInfo("program %3d note %d: silent after %.1f s", program, note, elapsed);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSynthRender)
+#include "tst_synth_render.moc"
