@@ -1,7 +1,7 @@
 #include "Palette.h"
 
-#include <QHash>
 #include <QList>
+#include <QMap>
 
 #include <algorithm>
 #include <limits>
@@ -26,7 +26,7 @@ bool isOpaque(QRgb c) { return qAlpha(c) >= kOpaqueAlpha; }
 
 QList<QRgb> buildPalette(const QImage& image)
 {
-    QHash<int, Bucket> buckets;
+    QMap<int, Bucket> buckets;  // ordered, so that equal counts rank the same on every run
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb c = image.pixel(x, y);
