@@ -9,6 +9,9 @@
 #include <QImageReader>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 const QString kResources = QStringLiteral(PLINKORA_RESOURCES_DIR);
@@ -160,59 +163,32 @@ private slots:
                 const QRgb got = decoded.pixel(x, y), want = expected.pixel(x, y);
                 const QByteArray where = QString("pixel %1,%2").arg(x).arg(y).toLatin1();
                 if (bits == 32) {
-                    QVERIFY2(qAlpha(got) == qAlpha(want), where);
+                    QVERIFY2(qAlpha(got) == qAlpha(want), where.constData());
                     if (qAlpha(want) != 0)
-                        QVERIFY2((got & 0xFFFFFF) == (want & 0xFFFFFF), where);
+                        QVERIFY2((got & 0xFFFFFF) == (want & 0xFFFFFF), where.constData());
                     continue;
                 }
                 const bool opaque = qAlpha(want) >= 128;
-                QVERIFY2((qAlpha(got) == 255) == opaque, where);
+                QVERIFY2((qAlpha(got) == 255) == opaque, where.constData());
                 if (opaque) {
                     const int spread = std::max({qAbs(qRed(got) - qRed(want)), qAbs(qGreen(got) - qGreen(want)),
                                                  qAbs(qBlue(got) - qBlue(want))});
-                    QVERIFY2(spread <= kMaxPaletteError, where);
+                    QVERIFY2(spread <= kMaxPaletteError, where.constData());
                 }
             }
         }
     }
 
-    void pngsShowGreenNotesOnTransparency_data()
-    {
-        QTest::addColumn<int>("side");
-        for (const int side : kPngSizes)
-            QTest::addRow("%dx%d", side, side) << side;
-    }
-
-    void pngsShowGreenNotesOnTransparency()
-    {
-        QFETCH(int, side);
-        const QImage image = png(side).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(image.size(), QSize(side, side));
-        for (const QPoint corner : {QPoint(0, 0), QPoint(side - 1, side - 1)})
-            QCOMPARE(qAlpha(image.pixel(corner)), 0);
-        qint64 red = 0, green = 0, blue = 0, opaque = 0;
-        for (int y = 0; y < side; ++y) {
-            for (int x = 0; x < side; ++x) {
-                const QRgb c = image.pixel(x, y);
-                if (qAlpha(c) == 255) {
-                    red += qRed(c);
-                    green += qGreen(c);
-                    blue += qBlue(c);
-                    ++opaque;
-                }
-            }
-        }
-        QVERIFY(opaque > side * side / 8);
-        QVERIFY(green > red && green > blue);
-    }
-
-    void programIconHasEverySize()
+    void programIconHasEverySizeOnTransparency()
     {
         const QIcon icon = assets::programIcon();
         const QList<QSize> sizes = icon.availableSizes();
         for (const int side : kPngSizes) {
             QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
-            QCOMPARE(icon.pixmap(QSize(side, side), 1.0).size(), QSize(side, side));
+            const QImage image = icon.pixmap(QSize(side, side), 1.0).toImage();
+            QCOMPARE(image.size(), QSize(side, side));
+            QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+            QCOMPARE(qAlpha(image.pixel(side - 1, side - 1)), 0);
         }
     }
 
