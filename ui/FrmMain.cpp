@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include "Assets.h"
 #include "KeyFaces.h"
 #include "KeyFont.h"
 #include "KeyTable.h"
@@ -45,6 +46,7 @@ FrmMain::FrmMain(midi::OutputPort& port)
       midi([this] { return std::make_unique<sMidi>(port_); })
 {
     setWindowTitle(QStringLiteral("Plinkora"));
+    setWindowIcon(assets::programIcon());
     setFixedSize(twips::toPixels(layout::kWindow).size());
     setAutoFillBackground(true);
     QPalette background = palette();
@@ -206,8 +208,10 @@ void FrmMain::closeEvent(QCloseEvent* event)
 
 void FrmMain::paintEvent(QPaintEvent*)
 {
-    if (banner_.isNull())
-        return;
+    // The banner is painted on the window itself, so every control lies in front of it.
+    const qreal ratio = devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
+    if (banner_.isNull() || banner_.devicePixelRatio() != ratio)
+        banner_ = assets::banner(ratio);
     QPainter painter(this);
     painter.drawPixmap(twips::toPixels(layout::kBanner).topLeft(), banner_);
 }
