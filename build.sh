@@ -11,7 +11,7 @@ BUILD_DIR=${PLINKORA_BUILD_DIR:-build}
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev fluid-soundfont-gm fonts-wine)
 TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
-               desktop-file-utils appstream binutils-mingw-w64-x86-64)
+               desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix)
 
 say() { printf '%s\n' "build.sh: $*" >&2; }
 
