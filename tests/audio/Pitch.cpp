@@ -107,8 +107,10 @@ std::optional<Pitch> estimatePitch(const Spectrum& spectrum, const PitchOptions&
 
     Pitch pitch;
     pitch.hz = refineFundamental(spectrum, noteToHz(bestNote), options);
-    pitch.note = static_cast<int>(std::lround(hzToNote(pitch.hz)));
-    pitch.cents = centsBetween(pitch.hz, noteToHz(pitch.note));
+    // The comb's choice names the note: dropouts in a recording smear the
+    // peaks and can pull the refined frequency towards a neighbour.
+    pitch.note = bestNote;
+    pitch.cents = centsBetween(pitch.hz, noteToHz(bestNote));
     pitch.salience = bestScore;
     return pitch;
 }

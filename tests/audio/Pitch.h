@@ -22,8 +22,8 @@ struct PitchOptions {
 
 struct Pitch {
     double hz = 0.0;     // fundamental, refined from the partials' peaks
-    int note = 0;        // nearest MIDI note to hz
-    double cents = 0.0;  // hz relative to that note, -50..+50
+    int note = 0;        // the MIDI note whose harmonic comb fits best
+    double cents = 0.0;  // hz relative to that note, within about +-50
     double salience = 0.0;  // comb score of the winning candidate (relative, for comparisons)
 };
 
