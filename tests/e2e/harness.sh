@@ -1,0 +1,239 @@
+# shellcheck shell=bash disable=SC2034  # the E2E_ variables are for the scripts that source this
+# End-to-end harness: runs the real program in a private X server (Xvfb) with a
+# private audio server (PulseAudio, one null sink) and listens to what it plays.
+# Works as root and as a normal user; nothing outside a private temporary
+# directory is touched, and everything started here is stopped on exit.
+#
+# Source it from a bash test script, then:
+#   e2e_init                      private dir $E2E_DIR, environment, teardown on EXIT
+#   e2e_require CMD...            exit 77 (CTest: skipped) unless every command exists
+#   e2e_start_x [WxHxD]           Xvfb on a free display; exports DISPLAY
+#   e2e_start_audio               PulseAudio with sink $E2E_SINK; exports PULSE_SERVER
+#   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
+#   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
+#                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
+#   e2e_key_point K               "x y" on screen inside the visible part of key K (0..35)
+#   e2e_click_key K               left click on key K; appends the press time to E2E_PRESSES
+#   e2e_click X Y                 left click at a screen point
+#   e2e_focus                     give the window the keyboard focus (there is no window manager)
+#   e2e_press_key KEY...          xdotool key names (Escape, F1, q ...) to the focused window
+#   e2e_start_recording [FILE]    record the sink (float32le, 48 kHz, stereo) to FILE;
+#                                 returns once samples flow (about 2 s)
+#   e2e_stop_recording
+#   e2e_press_times               the presses since, in seconds from the recording's start
+#   e2e_wait_exit [SECONDS]       wait for the program to end; $E2E_EXIT_STATUS, 1 on timeout
+#   e2e_log MSG / e2e_fail MSG    report; e2e_fail exits 1 (the directory is then kept)
+# Press times are wall-clock: `plinkora-audio notes` aligns them with the
+# recording by the first note's onset, so the first click after
+# e2e_start_recording must be the first sound.
+
+E2E_SINK=plinkora_e2e
+E2E_PRESSES=()
+_e2e_pids=()
+
+e2e_log() { printf 'e2e: %s\n' "$*"; }
+
+e2e_fail()
+{
+    printf 'e2e: FAIL: %s\n' "$*" >&2
+    exit 1
+}
+
+e2e_require()
+{
+    local cmd missing=()
+    for cmd in "$@"; do
+        command -v "$cmd" >/dev/null 2>&1 || missing+=("$cmd")
+    done
+    if ((${#missing[@]})); then
+        e2e_log "skipped: missing ${missing[*]} (Debian: xvfb xdotool x11-utils pulseaudio pulseaudio-utils)"
+        exit 77
+    fi
+}
+
+e2e_init()
+{
+    E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/plinkora-e2e.XXXXXX") || e2e_fail "cannot make a temporary directory"
+    mkdir -m 700 "$E2E_DIR/home" "$E2E_DIR/run"
+    # A private world: no desktop session, bus or user settings leak in or out.
+    export HOME=$E2E_DIR/home XDG_RUNTIME_DIR=$E2E_DIR/run PULSE_RUNTIME_PATH=$E2E_DIR/run
+    export XDG_CONFIG_HOME=$E2E_DIR/home/.config XDG_CACHE_HOME=$E2E_DIR/home/.cache
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_DIR/no-bus QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY PULSE_COOKIE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+    trap _e2e_teardown EXIT
+}
+
+# Polls COMMAND every 20 ms until it succeeds or SECONDS (whole) pass.
+_e2e_poll()
+{
+    local seconds=$1 deadline
+    shift
+    deadline=$(_e2e_after "$seconds")
+    until "$@"; do
+        [[ $(_e2e_now_us) -lt $deadline ]] || return 1
+        sleep 0.02
+    done
+}
+
+_e2e_now_us() { echo "${EPOCHREALTIME/./}"; }
+_e2e_after() { echo $(($(_e2e_now_us) + $1 * 1000000)); }
+_e2e_seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'; }
+
+e2e_start_x()
+{
+    local screen=${1:-1280x1024x24}
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$E2E_DIR/display" >"$E2E_DIR/xvfb.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -s "$E2E_DIR/display" || e2e_fail "Xvfb did not start: $(tail -3 "$E2E_DIR/xvfb.log")"
+    DISPLAY=:$(head -1 "$E2E_DIR/display")
+    export DISPLAY
+}
+
+_e2e_pulse_ready() { pactl info >/dev/null 2>&1; }
+
+e2e_start_audio()
+{
+    local socket=$E2E_DIR/run/native
+    cat >"$E2E_DIR/default.pa" <<EOF
+load-module module-null-sink sink_name=$E2E_SINK rate=48000 channels=2
+set-default-sink $E2E_SINK
+load-module module-native-protocol-unix auth-anonymous=1 socket=$socket
+EOF
+    # -n: none of the system's modules (no hardware, no X11 bell, no D-Bus).
+    DISPLAY='' pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit=yes --use-pid-file=no \
+        -F "$E2E_DIR/default.pa" >"$E2E_DIR/pulse.log" 2>&1 &
+    _e2e_pids+=($!)
+    export PULSE_SERVER=unix:$socket
+    _e2e_poll 10 _e2e_pulse_ready || e2e_fail "PulseAudio did not start: $(tail -3 "$E2E_DIR/pulse.log")"
+}
+
+e2e_launch()
+{
+    [[ -x $1 ]] || e2e_fail "no program at $1"
+    E2E_LAUNCH_TIME=$EPOCHREALTIME
+    "$@" >"$E2E_DIR/app.log" 2>&1 &
+    E2E_APP_PID=$!
+    _e2e_pids+=("$E2E_APP_PID")
+}
+
+_e2e_find_window() { E2E_WIN=$(xdotool search --onlyvisible --pid "$E2E_APP_PID" --name '^Plinkora$' 2>/dev/null | head -1) && [[ -n $E2E_WIN ]]; }
+
+e2e_wait_window()
+{
+    _e2e_poll "${1:-20}" _e2e_find_window || e2e_fail "no window after ${1:-20} s; log: $(cat "$E2E_DIR/app.log")"
+    E2E_WINDOW_SECONDS=$(_e2e_seconds_since "$E2E_LAUNCH_TIME")
+    local X Y WIDTH HEIGHT WINDOW SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$E2E_WIN")"
+    E2E_WIN_X=$X E2E_WIN_Y=$Y E2E_WIN_W=$WIDTH E2E_WIN_H=$HEIGHT
+}
+
+# The window's design in twips (15 per pixel at 96 dpi): the key panel starts
+# 1080 down; white keys are 375 wide at a pitch of 405 from 30, black keys 390
+# wide, centred on the gap after their white neighbour, 30 to 1845 high, in
+# front of the white keys, which reach 2805. A black key is hit where it covers
+# its left neighbour, so the click also proves it lies in front.
+e2e_key_point()
+{
+    local k=$1 whites=(0 -1 1 -1 2 3 -1 4 -1 5 -1 6) octave pos x y
+    octave=$((k / 12)) pos=$((k % 12))
+    if ((whites[pos] >= 0)); then
+        x=$((30 + 405 * (octave * 7 + whites[pos]) + 375 / 2))
+        y=$(((1845 + 2805) / 2))  # below the black keys
+    else
+        x=$((405 * (octave * 7 + whites[pos - 1] + 1) - 180 + 390 / 4))
+        y=$(((30 + 1845) / 2))
+    fi
+    y=$((1080 + y))
+    # Scaled by the window's real size, so a high-DPI window is hit in the same place.
+    echo "$((E2E_WIN_X + x * E2E_WIN_W / 8565)) $((E2E_WIN_Y + y * E2E_WIN_H / 3960))"
+}
+
+e2e_click()
+{
+    xdotool mousemove "$1" "$2"
+    E2E_PRESSES+=("$EPOCHREALTIME")
+    xdotool click 1
+}
+
+e2e_click_key()
+{
+    local point
+    read -r -a point <<<"$(e2e_key_point "$1")"
+    e2e_click "${point[@]}"
+}
+
+e2e_focus() { xdotool windowfocus --sync "$E2E_WIN"; }
+
+e2e_press_key() { xdotool key "$@"; }
+
+e2e_start_recording()
+{
+    E2E_RECORDING=${1:-$E2E_DIR/recording.f32}
+    E2E_PRESSES=()
+    E2E_RECORDING_START=$EPOCHREALTIME
+    # A small latency: otherwise parec delivers the recording late, short or empty.
+    parec --latency-msec=5 --format=float32le --rate=48000 --channels=2 -d "$E2E_SINK.monitor" \
+        >"$E2E_RECORDING" 2>"$E2E_DIR/parec.log" &
+    _e2e_recorder=$!
+    _e2e_pids+=("$_e2e_recorder")
+    # The null sink's monitor delivers nothing for the first second or two and
+    # then runs in real time: a note played before that would be lost.
+    _e2e_poll 10 test -s "$E2E_RECORDING" || e2e_fail "parec records nothing: $(cat "$E2E_DIR/parec.log")"
+}
+
+e2e_stop_recording()
+{
+    kill -INT "$_e2e_recorder" 2>/dev/null
+    wait "$_e2e_recorder" 2>/dev/null
+}
+
+e2e_press_times()
+{
+    awk -v t0="$E2E_RECORDING_START" 'BEGIN { for (i = 1; i < ARGC; i++) printf "%.4f ", ARGV[i] - t0 }' \
+        "${E2E_PRESSES[@]}"
+}
+
+_e2e_app_gone()
+{
+    local state
+    read -r _ _ state _ 2>/dev/null <"/proc/$E2E_APP_PID/stat" || return 0
+    [[ $state == Z ]]
+}
+
+e2e_wait_exit()
+{
+    local seconds=${1:-10} since=$EPOCHREALTIME
+    _e2e_poll "$seconds" _e2e_app_gone || return 1
+    wait "$E2E_APP_PID"
+    E2E_EXIT_STATUS=$?
+    E2E_EXIT_SECONDS=$(_e2e_seconds_since "$since")
+}
+
+_e2e_teardown()
+{
+    local status=$? pid
+    local reversed=()
+    for pid in "${_e2e_pids[@]}"; do
+        reversed=("$pid" "${reversed[@]}")
+    done
+    # The program first, then what it talks to, so that nothing it prints on
+    # the way out is about a server that went away first.
+    for pid in "${reversed[@]}"; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+    for pid in "${reversed[@]}"; do
+        for _ in {1..50}; do
+            kill -0 "$pid" 2>/dev/null || break
+            [[ $(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null) == Z ]] && break
+            sleep 0.02
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    if [[ $status -ne 0 && $status -ne 77 ]] || [[ -n ${E2E_KEEP:-} ]]; then
+        e2e_log "kept $E2E_DIR"
+    else
+        rm -rf "$E2E_DIR"
+    fi
+    exit "$status"
+}
