@@ -54,12 +54,17 @@ std::optional<Pitch> pitchAt(const Audio& audio, double start, const SpectrumOpt
     return estimatePitch(spectrumAt(audio, start, options));
 }
 
-std::optional<Pitch> noteThatRose(const Audio& audio, double noteStart, const RiseOptions& options)
+Spectrum spectrumThatRose(const Audio& audio, double noteStart, const RiseOptions& options)
 {
     const double length = options.spectrum.length;
     const Spectrum before = spectrumAt(audio, noteStart - options.guardBefore - length, options.spectrum);
     const Spectrum after = spectrumAt(audio, noteStart + options.delayAfter, options.spectrum);
-    return estimatePitch(rise(before, after));
+    return rise(before, after);
+}
+
+std::optional<Pitch> noteThatRose(const Audio& audio, double noteStart, const RiseOptions& options)
+{
+    return estimatePitch(spectrumThatRose(audio, noteStart, options));
 }
 
 std::optional<double> findOnset(const Audio& audio, double after, const OnsetOptions& options)

@@ -159,10 +159,7 @@ int timbre(const audio::Audio& a, const Args& args)
     if (args.numbers.size() != 4)
         usage("timbre needs T1 NOTE1 T2 NOTE2");
     auto profile = [&](double t, double note) {
-        const auto& o = args.rise;
-        const auto grown = audio::rise(audio::spectrumAt(a, t - o.guardBefore - o.spectrum.length, o.spectrum),
-                                       audio::spectrumAt(a, t + o.delayAfter, o.spectrum));
-        return audio::timbreProfile(grown, audio::noteToHz(note));
+        return audio::timbreProfile(audio::spectrumThatRose(a, t, args.rise), audio::noteToHz(note));
     };
     std::printf("%.4f\n", audio::timbreDistance(profile(args.numbers[0], args.numbers[1]),
                                                 profile(args.numbers[2], args.numbers[3])));
