@@ -60,8 +60,28 @@ void routeAlsaErrors()
     if (void* setter = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
         reinterpret_cast<AlsaSetHandler>(setter)(&alsaErrorHandler);
 }
+
+// libinstpatch, which FluidSynth asks about files it cannot read itself,
+// reports through GLib's log ("CRITICAL ... assertion failed") on stderr.
+using GLogFunction = void (*)(const char* domain, int level, const char* message, void* data);
+using GLogSetDefaultHandler = GLogFunction (*)(GLogFunction handler, void* data);
+constexpr int kGLogLevelCritical = 1 << 3;
+constexpr int kGLogLevelWarning = 1 << 4;
+
+void glibLogHandler(const char* domain, int level, const char* message, void*)
+{
+    if ((level & (kGLogLevelCritical | kGLogLevelWarning)) != 0 && message != nullptr)
+        record(FLUID_WARN, std::string(domain ? domain : "GLib") + ": " + message);
+}
+
+void routeGLibMessages()
+{
+    if (void* setter = dlsym(RTLD_DEFAULT, "g_log_set_default_handler"))
+        reinterpret_cast<GLogSetDefaultHandler>(setter)(&glibLogHandler, nullptr);
+}
 #else
 void routeAlsaErrors() {}
+void routeGLibMessages() {}
 #endif
 
 }  // namespace
@@ -72,6 +92,7 @@ void install()
         for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, &fluidLogFunction, nullptr);
         routeAlsaErrors();
+        routeGLibMessages();
         return true;
     }();
     (void)installed;

@@ -1,6 +1,6 @@
 #pragma once
-// FluidSynth (and the ALSA library under it) print their own diagnostics. We
-// route them here so that a failure becomes our single "no sound" line instead
+// FluidSynth and the libraries under it (ALSA, libinstpatch through GLib)
+// print their own diagnostics. We route them here so that a failure becomes our single "no sound" line instead
 // of a burst of library messages.
 
 #include <string>

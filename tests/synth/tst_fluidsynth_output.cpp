@@ -9,7 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <fstream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using midi::FluidSynthOutput;
 using midi::SynthConfig;
@@ -24,6 +28,40 @@ SynthConfig offline(std::string soundFont)
     config.soundFont = std::move(soundFont);
     return config;
 }
+
+// Everything written to stderr while it lives, straight from the descriptor,
+// so that libraries printing on their own are caught too.
+class StderrCapture {
+public:
+    explicit StderrCapture(const QString& path) : path_(path.toStdString())
+    {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int file = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(file, STDERR_FILENO);
+        ::close(file);
+    }
+    ~StderrCapture() { restore(); }
+    std::string text()
+    {
+        restore();
+        std::ifstream in(path_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::string path_;
+    int saved_ = -1;
+};
 
 }  // namespace
 
@@ -99,7 +137,9 @@ private slots:
         qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-server").toUtf8());
         FluidSynthOutput output([&] { return configs.at(setup); });
         midi::Handle handle = 0;
+        StderrCapture stderrDuringOpen(dir.filePath("stderr.txt"));
         const midi::Status status = output.open(&handle, 0);
+        const std::string printed = stderrDuringOpen.text();
         if (savedServer.isNull())
             qunsetenv("PULSE_SERVER");
         else
@@ -107,6 +147,8 @@ private slots:
 
         QVERIFY(status != midi::status::ok);
         QCOMPARE(handle, midi::Handle{0});
+        // The report is the only word about it: no library prints on its own.
+        QVERIFY2(printed.empty(), printed.c_str());
         QCOMPARE(reports.size(), std::size_t{1});
         QVERIFY2(QString::fromStdString(reports.front()).contains(why), reports.front().c_str());
         qInfo("%s", reports.front().c_str());
