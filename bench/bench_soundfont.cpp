@@ -1,0 +1,53 @@
+// SoundFont load time: SynthEngine::create without an audio driver, which is
+// the synthesizer's share of the program's start-up, with dynamic sample
+// loading on (the program's setting) and off.
+//   bench-soundfont [RUNS]
+
+#include "Clock.h"
+#include "Stats.h"
+
+#include "FluidSynthOutput.h"
+#include "SynthEngine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Milliseconds per create, the first (cold cache) run not counted.
+std::vector<double> timeCreates(bool dynamicLoading, int runs)
+{
+    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    config.audioDrivers.clear();
+    config.dynamicSampleLoading = dynamicLoading;
+    std::vector<double> ms;
+    for (int i = 0; i <= runs; ++i) {
+        std::string why;
+        const auto start = bench::Steady::now();
+        auto engine = midi::SynthEngine::create(config, &why, nullptr);
+        const auto end = bench::Steady::now();
+        if (!engine) {
+            std::fprintf(stderr, "bench-soundfont: %s\n", why.c_str());
+            std::exit(1);
+        }
+        if (i > 0)
+            ms.push_back(bench::microsecondsBetween(start, end) / 1000.0);
+    }
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
+    for (const bool dynamic : {true, false}) {
+        const auto ms = timeCreates(dynamic, runs);
+        const std::string name = dynamic ? "soundfont_load_dynamic" : "soundfont_load_full";
+        bench::report(name, bench::median(ms), "ms",
+                      "median of " + std::to_string(runs) + ", max " + std::to_string(bench::percentile(ms, 100)));
+    }
+    return 0;
+}
