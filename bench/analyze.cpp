@@ -125,6 +125,9 @@ int main(int argc, char** argv)
         scores.push_back(match->score);
         latencies.push_back((fit->wallAt(static_cast<double>(match->start)) - p.at()) * 1000);
     }
+    // The note's first samples are below the server's 16-bit resolution.
+    while (firstStart >= 0 && firstStart < static_cast<long>(mono.size()) && mono[static_cast<std::size_t>(firstStart)] == 0.0f)
+        ++firstStart;
     const long soundingEnd = static_cast<long>(fit->frameAt(presses.back().at() + kSoundingAfterLastPress));
     const int dropouts = firstStart < 0 ? 0 : bench::countZeroRuns(samples, kChannels, firstStart, soundingEnd, kDropoutSamples);
     const double soundingMinutes = firstStart < 0 ? 0 : (soundingEnd - firstStart) / kRate / 60;
@@ -136,8 +139,8 @@ int main(int argc, char** argv)
     bench::report("key_to_sound_p90", bench::percentile(latencies, 90), "ms", n);
     bench::report("key_to_sound_min", bench::percentile(latencies, 0), "ms", n);
     bench::report("key_to_sound_max", bench::percentile(latencies, 100), "ms", n);
-    bench::report("notes_missed", static_cast<double>(presses.size() - latencies.size()), "", n);
-    bench::report("dropouts", dropouts, "", "zero runs >= " + std::to_string(kDropoutSamples) + " samples");
+    bench::report("notes_missed", static_cast<double>(presses.size() - latencies.size()), "count", n);
+    bench::report("dropouts", dropouts, "count", "zero runs >= " + std::to_string(kDropoutSamples) + " samples");
     bench::report("dropouts_per_minute", soundingMinutes > 0 ? dropouts / soundingMinutes : 0, "/min",
                   "over " + std::to_string(soundingMinutes * 60) + " s of sound");
     bench::report("sink_drift", fit->driftPpm(), "ppm", "residual max " + std::to_string(fit->residualMax * 1000) + " ms");

@@ -1,10 +1,11 @@
 // bench-xtool: the X side of the end-to-end benchmarks, timed to the
 // microsecond (xdotool's own waits poll every 500 ms, and starting xdotool
 // per key costs milliseconds before its XTest call).
-//   bench-xtool window PID SINCE [TIMEOUT]
-//       polls every millisecond until a top-level window of process PID is
-//       mapped; prints "WINDOW SECONDS", SECONDS counted from the wall-clock
-//       time SINCE (as $EPOCHREALTIME gives it). Exit 1 on timeout.
+//   bench-xtool window PID SINCE [TIMEOUT [TITLE]]
+//       polls every millisecond until a top-level window of process PID (and
+//       with the title TITLE, if given) is mapped; prints "WINDOW SECONDS",
+//       SECONDS counted from the wall-clock time SINCE (as $EPOCHREALTIME
+//       gives it). Exit 1 on timeout.
 //   bench-xtool keys INTERVAL COUNT KEYCODE...
 //       COUNT key presses INTERVAL seconds apart through XTest, cycling
 //       through the X keycodes; prints per press "BEFORE AFTER KEYCODE", the
@@ -31,7 +32,7 @@ constexpr double kReleaseAfterSeconds = 0.03;
 
 [[noreturn]] void usage()
 {
-    std::fputs("usage: bench-xtool window PID SINCE [TIMEOUT] | keys INTERVAL COUNT KEYCODE...\n", stderr);
+    std::fputs("usage: bench-xtool window PID SINCE [TIMEOUT [TITLE]] | keys INTERVAL COUNT KEYCODE...\n", stderr);
     std::exit(2);
 }
 
@@ -65,7 +66,18 @@ std::optional<long> windowPid(Display* display, Window window, Atom pidAtom)
     return pid;
 }
 
-std::optional<Window> mappedWindowOf(Display* display, long pid, Atom pidAtom)
+bool hasTitle(Display* display, Window window, const std::string& title)
+{
+    if (title.empty())
+        return true;
+    char* name = nullptr;
+    const bool same = XFetchName(display, window, &name) && name && title == name;
+    if (name)
+        XFree(name);
+    return same;
+}
+
+std::optional<Window> mappedWindowOf(Display* display, long pid, Atom pidAtom, const std::string& title)
 {
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
@@ -75,7 +87,7 @@ std::optional<Window> mappedWindowOf(Display* display, long pid, Atom pidAtom)
     for (unsigned int i = 0; i < count && !found; ++i) {
         XWindowAttributes attributes{};
         if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable
-            && windowPid(display, children[i], pidAtom) == pid)
+            && windowPid(display, children[i], pidAtom) == pid && hasTitle(display, children[i], title))
             found = children[i];
     }
     if (children)
@@ -91,12 +103,12 @@ void sleepSeconds(double seconds)
     nanosleep(&ts, nullptr);
 }
 
-int waitWindow(long pid, double since, double timeout)
+int waitWindow(long pid, double since, double timeout, const std::string& title)
 {
     Display* display = openDisplay();
     const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
     while (bench::wallSeconds() - since < timeout) {
-        if (const auto window = mappedWindowOf(display, pid, pidAtom)) {
+        if (const auto window = mappedWindowOf(display, pid, pidAtom, title)) {
             const double now = bench::wallSeconds();
             std::printf("%lu %.4f\n", *window, now - since);
             return 0;
@@ -141,7 +153,8 @@ int main(int argc, char** argv)
         usage();
     const std::string command = argv[1];
     if (command == "window" && argc >= 4)
-        return waitWindow(std::atol(argv[2]), std::atof(argv[3]), argc > 4 ? std::atof(argv[4]) : 20.0);
+        return waitWindow(std::atol(argv[2]), std::atof(argv[3]), argc > 4 ? std::atof(argv[4]) : 20.0,
+                          argc > 5 ? argv[5] : "");
     if (command == "keys" && argc >= 5) {
         std::vector<unsigned> keycodes;
         for (int i = 4; i < argc; ++i)
