@@ -7,20 +7,33 @@
 # Source it from a bash test script, then:
 #   e2e_init                      private dir $E2E_DIR, environment, teardown on EXIT
 #   e2e_require CMD...            exit 77 (CTest: skipped) unless every command exists
-#   e2e_start_x [WxHxD]           Xvfb on a free display; exports DISPLAY
+#   e2e_start_x [WxHxD]           Xvfb on a free display; exports DISPLAY (again: another
+#                                 server, e.g. of another size, for the next launch)
 #   e2e_start_audio               PulseAudio with sink $E2E_SINK; exports PULSE_SERVER
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
 #   e2e_key_point K               "x y" on screen inside the visible part of key K (0..35)
+#   e2e_panel_point TX TY         "x y" on screen of a point of the key panel, in twips
 #   e2e_click_key K               left click on key K; appends the press time to E2E_PRESSES
-#   e2e_click X Y                 left click at a screen point
+#   e2e_click X Y                 left click at a screen point; appends the press time too
 #   e2e_focus                     give the window the keyboard focus (there is no window manager)
-#   e2e_press_key KEY...          xdotool key names (Escape, F1, q ...) to the focused window
+#   e2e_press_key KEY...          xdotool key names (Escape, F1, q ...) to the focused window;
+#                                 a number of two or more digits is an X keycode (a physical
+#                                 key whatever the layout: 52 is the US Z position)
+#   e2e_play_key KEY              the same for one key that should sound; appends the press time
+#   e2e_layout LAYOUT             switch the X keyboard layout (us, de, fr ...)
 #   e2e_start_recording [FILE]    record the sink (float32le, 48 kHz, stereo) to FILE;
 #                                 returns once samples flow (about 2 s)
-#   e2e_stop_recording
+#   e2e_stop_recording            also sets $E2E_RECORDING_STOP (wall clock)
 #   e2e_press_times               the presses since, in seconds from the recording's start
+#   e2e_expect_notes NOTE...      the notes that rose at the presses since the recording
+#                                 started must be these MIDI notes; logs what was heard
+#   e2e_heard_at I                after e2e_expect_notes: where press I (from 0) starts in
+#                                 the recording
+#   e2e_expect_first_sound [TOL]  after e2e_stop_recording: nothing sounded before the first
+#                                 press in E2E_PRESSES (so earlier clicks or keys were silent)
+#   e2e_probe ARGS...             plinkora-x11probe (window colours, auto-repeat, NumLock)
 #   e2e_wait_exit [SECONDS]       wait for the program to end; $E2E_EXIT_STATUS, 1 on timeout
 #   e2e_log MSG / e2e_fail MSG    report; e2e_fail exits 1 (the directory is then kept)
 # Press times are wall-clock: `plinkora-audio notes` aligns them with the
@@ -38,6 +51,8 @@ e2e_fail()
     printf 'e2e: FAIL: %s\n' "$*" >&2
     exit 1
 }
+
+e2e_probe() { "${PLINKORA_X11PROBE:?path of plinkora-x11probe}" "$@"; }
 
 e2e_require()
 {
@@ -82,7 +97,8 @@ _e2e_seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f
 e2e_start_x()
 {
     local screen=${1:-1280x1024x24}
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$E2E_DIR/display" >"$E2E_DIR/xvfb.log" 2>&1 &
+    rm -f "$E2E_DIR/display"  # from an earlier server of this test
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$E2E_DIR/display" >>"$E2E_DIR/xvfb.log" 2>&1 &
     _e2e_pids+=($!)
     _e2e_poll 10 test -s "$E2E_DIR/display" || e2e_fail "Xvfb did not start: $(tail -3 "$E2E_DIR/xvfb.log")"
     DISPLAY=:$(head -1 "$E2E_DIR/display")
@@ -143,7 +159,12 @@ e2e_key_point()
         x=$((405 * (octave * 7 + whites[pos - 1] + 1) - 180 + 390 / 4))
         y=$(((30 + 1845) / 2))
     fi
-    y=$((1080 + y))
+    e2e_panel_point "$x" "$y"
+}
+
+e2e_panel_point()
+{
+    local x=$1 y=$(($2 + 1080))
     # Scaled by the window's real size, so a high-DPI window is hit in the same place.
     echo "$((E2E_WIN_X + x * E2E_WIN_W / 8565)) $((E2E_WIN_Y + y * E2E_WIN_H / 3960))"
 }
@@ -166,6 +187,16 @@ e2e_focus() { xdotool windowfocus --sync "$E2E_WIN"; }
 
 e2e_press_key() { xdotool key "$@"; }
 
+e2e_play_key()
+{
+    E2E_PRESSES+=("$EPOCHREALTIME")
+    xdotool key "$1"
+}
+
+# The first key event after a layout change is delivered with the new layout:
+# no settling time is needed (measured under Xvfb).
+e2e_layout() { setxkbmap -layout "$1" || e2e_fail "setxkbmap -layout $1 failed"; }
+
 e2e_start_recording()
 {
     E2E_RECORDING=${1:-$E2E_DIR/recording.f32}
@@ -183,6 +214,7 @@ e2e_start_recording()
 
 e2e_stop_recording()
 {
+    E2E_RECORDING_STOP=$EPOCHREALTIME
     kill -INT "$_e2e_recorder" 2>/dev/null
     wait "$_e2e_recorder" 2>/dev/null
 }
@@ -191,6 +223,37 @@ e2e_press_times()
 {
     awk -v t0="$E2E_RECORDING_START" 'BEGIN { for (i = 1; i < ARGC; i++) printf "%.4f ", ARGV[i] - t0 }' \
         "${E2E_PRESSES[@]}"
+}
+
+e2e_expect_notes()
+{
+    local presses notes
+    read -r -a presses <<<"$(e2e_press_times)"
+    E2E_HEARD=$("${PLINKORA_AUDIO:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}")
+    e2e_log "press, note start, note, cents, Hz:"$'\n'"$E2E_HEARD"
+    mapfile -t notes < <(awk '{ print $3 }' <<<"$E2E_HEARD")
+    [[ ${notes[*]} == "$*" ]] || e2e_fail "heard notes ${notes[*]}, expected $*"
+}
+
+e2e_heard_at() { awk -v n="$1" 'NR == n + 1 { print $2 }' <<<"$E2E_HEARD"; }
+
+# The recording's start is late by an unknown second or two, but its end is
+# within tens of milliseconds of e2e_stop_recording: place the first press
+# from the end. Whatever sounded before it puts the first onset earlier.
+e2e_expect_first_sound()
+{
+    local tolerance=${1:-0.25} onset duration
+    [[ -n ${E2E_RECORDING_STOP:-} ]] || e2e_fail "e2e_expect_first_sound needs a stopped recording"
+    onset=$("${PLINKORA_AUDIO:?path of plinkora-audio}" onset "$E2E_RECORDING" 0) ||
+        e2e_fail "nothing sounded in the recording"
+    duration=$("$PLINKORA_AUDIO" info "$E2E_RECORDING" | awk '{ print $1 }')
+    awk -v onset="$onset" -v d="$duration" -v stop="$E2E_RECORDING_STOP" -v press="${E2E_PRESSES[0]}" \
+        -v tol="$tolerance" 'BEGIN {
+            e = d - (stop - press)
+            printf "e2e: first sound at %.3f s, first press at %.3f s\n", onset, e
+            exit (onset < e - tol || onset > e + tol)
+        }' ||
+        e2e_fail "the first sound is not the first press's: something sounded before it, or it came late"
 }
 
 _e2e_app_gone()
