@@ -32,7 +32,7 @@ sleep 1
 bench_record_stop
 bench_busy_stop
 
-scenario="period=$PERIOD,load=$LOAD,user=${BENCH_AS_USER:-root}"
+scenario="period=$PERIOD,load=$LOAD,user=${BENCH_AS_USER:-$(id -un)}"
 "$BENCH_BIN/bench-analyze" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "$E2E_DIR/presses" |
     while IFS=$'\t' read -r name value unit detail; do
         bench_result "$name[$scenario]" "$value" "$unit" "$detail"

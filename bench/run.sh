@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Plinkora's benchmarks: builds in release mode into build-bench/ and prints a
+# table of medians, each with the command that produced it.
+#   bench/run.sh [--quick] [--no-vmpk] [--no-user]
+#     --quick     fewer repetitions (a smoke run, not for figures)
+#     --no-vmpk   skip the comparison with VMPK (otherwise installed with
+#                 apt-get when missing and running as root)
+#     --no-user   key-to-sound only as the current user, not also as nobody
+# The raw results stay in build-bench/bench-results/results.tsv.
+set -u
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$root/build-bench
+out=$build/bench-results
+export BENCH_BIN=$build/bench
+
+quick=0 vmpk=1 other_user=nobody
+for arg in "$@"; do
+    case $arg in
+    --quick) quick=1 ;;
+    --no-vmpk) vmpk=0 ;;
+    --no-user) other_user= ;;
+    *) sed -n '2,11p' "$0" >&2; exit 2 ;;
+    esac
+done
+if ((quick)); then
+    launches=3 presses=1000 loads=5 program_runs=3 sound_presses=20 periods=(128 256 512)
+else
+    launches=15 presses=10000 loads=15 program_runs=9 sound_presses=50 periods=(128 192 256 384 512)
+fi
+
+log() { printf 'bench: %s\n' "$*" >&2; }
+
+build_all()
+{
+    log "building into ${build#"$root"/} (Release)"
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLINKORA_BENCH=ON >"$out/build.log" 2>&1 || return 1
+    # The pictures' object first: a fresh parallel build can archive the UI library without it.
+    cmake --build "$build" --parallel 2 --target plinkora_resources >>"$out/build.log" 2>&1 || return 1
+    cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-onset-check \
+        bench-analyze plinkora-bench-player bench-xtool bench-record >>"$out/build.log" 2>&1 || return 1
+    program=$build/app/plinkora program_note=
+    if ! cmake --build "$build" --parallel 2 --target plinkora >>"$out/build.log" 2>&1; then
+        # Same window and synthesizer, built from bench/ with the default period.
+        program=$BENCH_BIN/plinkora-bench-player
+        program_note=" (app/plinkora did not link; its twin plinkora-bench-player measured)"
+        log "app/plinkora did not build, see ${out#"$root"/}/build.log; measuring plinkora-bench-player"
+    fi
+}
+
+# Runs a measuring command and files its result lines under the command.
+step()
+{
+    local shown=${*//$root\//}
+    shown=${shown//$BENCH_BIN\//}
+    log "$shown"
+    "$@" 2>>"$out/steps.log" | while IFS=$'\t' read -r name value unit detail; do
+        printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$value" "$unit" "$detail" "$shown"
+    done >>"$out/results.tsv"
+}
+
+load_now() { awk '{ print $1, $2, $3 }' /proc/loadavg; }
+
+ensure_vmpk()
+{
+    command -v vmpk >/dev/null && return 0
+    [[ $(id -u) -eq 0 ]] || return 1
+    log "installing vmpk for the comparison"
+    apt-get install -y -q vmpk >>"$out/build.log" 2>&1
+}
+
+rm -rf "$out"
+mkdir -p "$out"
+: >"$out/results.tsv"
+build_all || { log "build failed, see ${out#"$root"/}/build.log"; exit 1; }
+load_before=$(load_now)
+
+step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
+step "$BENCH_BIN/bench-soundfont" "$loads"
+step "$BENCH_BIN/bench-programs" "$program_runs"
+step "$BENCH_BIN/bench-onset-check" 60
+step "$root/bench/e2e_footprint.sh" plinkora "$launches" --play --title Plinkora -- "$program"
+if ((vmpk)) && ensure_vmpk; then
+    step "$root/bench/e2e_footprint.sh" vmpk "$launches" --title "Virtual MIDI Piano Keyboard" -- "$(command -v vmpk)"
+    step "$root/bench/e2e_footprint.sh" vmpk-first-window "$launches" -- "$(command -v vmpk)"
+fi
+users=("")
+[[ -n $other_user && $(id -u) -eq 0 ]] && id "$other_user" >/dev/null 2>&1 && command -v setpriv >/dev/null && users+=("$other_user")
+for user in "${users[@]}"; do
+    for period in "${periods[@]}"; do
+        for load in idle busy; do
+            step env BENCH_AS_USER="$user" "$root/bench/e2e_keytosound.sh" "$period" "$load" "$sound_presses"
+        done
+    done
+done
+load_after=$(load_now)
+
+{
+    printf 'Plinkora benchmarks, %s, commit %s%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')" \
+        "$(git -C "$root" rev-parse --short HEAD 2>/dev/null)" "$program_note"
+    printf 'load average (1, 5, 15 min) before: %s, after: %s; %s cores; as %s\n' "$load_before" "$load_after" \
+        "$(nproc)" "$(id -un)"
+    awk -f "$root/bench/summary.awk" -v periods="${periods[*]}" -v users="$(id -un) ${users[*]:1}" "$out/results.tsv"
+} | tee "$out/summary.txt"
