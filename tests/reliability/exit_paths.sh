@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# One way out of the real program, after it has played: the process must end
+# within a bound, with status 0, and print nothing.
+#   exit_paths.sh WAY     (PLINKORA: the program; PLINKORA_XCLOSE: tests/reliability/x11_close)
+# WAY: esc | space | enter | wm-close | sigterm | sigint | sighup | sigterm-twice | x-server-dies
+# When the X server dies the window cannot unload (the program has nothing left
+# to close it with): Qt ends the process with status 1, at once and quietly.
+# That status is kept: the session did not end in order, and a caller should
+# be able to tell.
+set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/rel_lib.sh"
+
+way=${1:?way out}
+e2e_require Xvfb xdotool pulseaudio pactl
+e2e_init
+e2e_start_x
+e2e_start_audio
+e2e_launch "${PLINKORA:?path of the plinkora binary}"
+e2e_wait_window
+# Space and Enter quit only while the invisible quit button has the focus,
+# which a click on a key takes.
+case $way in
+    space | enter) rel_play keys ;;
+    *) rel_play ;;
+esac
+
+expected_status=0
+case $way in
+    esc) e2e_press_key Escape ;;
+    space) e2e_press_key space ;;
+    enter) e2e_press_key Return ;;
+    wm-close) "${PLINKORA_XCLOSE:?path of x11_close}" "$E2E_WIN" || e2e_fail "x11_close failed" ;;
+    sigterm) kill -TERM "$E2E_APP_PID" ;;
+    sigint) kill -INT "$E2E_APP_PID" ;;
+    sighup) kill -HUP "$E2E_APP_PID" ;;
+    sigterm-twice) kill -TERM "$E2E_APP_PID"; kill -TERM "$E2E_APP_PID" ;;
+    x-server-dies)
+        xvfb=$(rel_child_pid Xvfb) || e2e_fail "cannot find the Xvfb process"
+        kill -KILL "$xvfb"
+        expected_status=1
+        ;;
+    *) e2e_fail "unknown way out: $way" ;;
+esac
+rel_expect_exit "$expected_status"
+rel_expect_output 0

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# A fault in what the real program depends on. Without sound it must say so in
+# exactly one line and otherwise work: the window opens, keys and clicks are
+# taken, Esc ends it with status 0. Without a display it must say so in one
+# line and end with status 1, not abort.
+#   faults.sh FAULT       (PLINKORA: the program)
+# FAULT: no-soundfont | no-audio-server | audio-server-dies | no-display | bogus-display
+set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/rel_lib.sh"
+
+readonly NO_SOUND="plinkora: no sound: "
+readonly CANNOT_START="plinkora: cannot start: "
+# Every directory the program looks in for a SoundFont.
+readonly SOUNDFONT_DIRS=(/usr/share/sounds/sf2 /usr/share/soundfonts /usr/local/share/soundfonts
+                         /opt/homebrew/share/soundfonts)
+
+# Runs the program with the SoundFont directories hidden under empty tmpfs
+# mounts, in a mount namespace of its own (as a normal user, in a user
+# namespace too); exits 77 where the system allows neither.
+launch_without_soundfonts()
+{
+    local -a namespace=(unshare -m)
+    [[ $(id -u) -eq 0 ]] || namespace=(unshare -U -r -m)
+    local hide="" dir
+    for dir in "${SOUNDFONT_DIRS[@]}"; do
+        [[ -d $dir ]] && hide+="mount -t tmpfs none '$dir' && "
+    done
+    if ! "${namespace[@]}" sh -c "${hide}true" 2>/dev/null; then
+        e2e_log "skipped: cannot hide the SoundFonts in a mount namespace (${namespace[*]})"
+        exit 77
+    fi
+    e2e_launch "$(command -v unshare)" "${namespace[@]:1}" sh -c "${hide}exec \"\$0\"" "$PLINKORA"
+}
+
+# Neither a sound server nor ALSA: the server address leads nowhere, libpulse
+# may not start one, and ALSA's configuration defines no device, so that a
+# machine with a sound card behaves like one without.
+no_audio_environment()
+{
+    mkdir -p "$XDG_CONFIG_HOME/pulse"
+    echo "autospawn = no" >"$XDG_CONFIG_HOME/pulse/client.conf"
+    : >"$E2E_DIR/empty-alsa.conf"
+    export PULSE_SERVER=unix:$E2E_DIR/no-server ALSA_CONFIG_PATH=$E2E_DIR/empty-alsa.conf
+}
+
+fault=${1:?fault}
+e2e_require Xvfb xdotool pulseaudio pactl
+PLINKORA=${PLINKORA:?path of the plinkora binary}
+e2e_init
+
+case $fault in
+    no-display | bogus-display)
+        if [[ $fault == no-display ]]; then
+            rel_run_without_x env -u DISPLAY -u WAYLAND_DISPLAY "$PLINKORA"
+        else
+            # A display that no server answers, on a socket directory that has none.
+            rel_run_without_x env DISPLAY=:99.0 XAUTHORITY=/nonexistent "$PLINKORA"
+        fi
+        [[ $REL_STATUS -eq 1 ]] || e2e_fail "exit status $REL_STATUS, expected 1: $(cat "$REL_OUTPUT_FILE")"
+        rel_expect_output 1 "$CANNOT_START"
+        [[ -z $(find "$E2E_DIR" -maxdepth 1 -name 'core*' -print -quit) ]] || e2e_fail "left a core file"
+        exit 0
+        ;;
+esac
+
+e2e_start_x
+case $fault in
+    no-soundfont)
+        e2e_start_audio
+        launch_without_soundfonts
+        ;;
+    no-audio-server)
+        no_audio_environment
+        e2e_launch "$PLINKORA"
+        ;;
+    audio-server-dies)
+        e2e_start_audio
+        e2e_launch "$PLINKORA"
+        ;;
+    *) e2e_fail "unknown fault: $fault" ;;
+esac
+e2e_wait_window
+rel_play
+
+lines=1
+if [[ $fault == audio-server-dies ]]; then
+    # Notes still sounding when the server goes.
+    e2e_press_key w e r t
+    pulse=$(rel_child_pid pulseaudio) || e2e_fail "cannot find the PulseAudio process"
+    kill -KILL "$pulse"
+    sleep 0.3
+    rel_play
+    sleep 0.5
+    rel_play
+    kill -0 "$E2E_APP_PID" 2>/dev/null || e2e_fail "the program ended when the audio server went: $(cat "$E2E_DIR/app.log")"
+    # At most one line: whether the synthesizer notices depends on timing.
+    lines=$(wc -l <"$E2E_DIR/app.log")
+    ((lines <= 1)) || e2e_fail "more than one line: $(cat "$E2E_DIR/app.log")"
+fi
+e2e_press_key Escape
+rel_expect_exit 0
+rel_expect_output "$lines" "$NO_SOUND"
