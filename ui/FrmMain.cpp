@@ -213,5 +213,7 @@ void FrmMain::paintEvent(QPaintEvent*)
     if (banner_.isNull() || banner_.devicePixelRatio() != ratio)
         banner_ = assets::banner(ratio);
     QPainter painter(this);
+    // At fractional scales (150 %) the 2x picture is scaled down: smoothly.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(twips::toPixels(layout::kBanner).topLeft(), banner_);
 }
