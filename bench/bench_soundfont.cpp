@@ -1,6 +1,7 @@
 // SoundFont load time: SynthEngine::create without an audio driver, which is
 // the synthesizer's share of the program's start-up, with dynamic sample
-// loading on (the program's setting) and off.
+// loading on (the program's setting) and off; and the resident memory one
+// engine adds (first run, before any other engine has touched the heap).
 //   bench-soundfont [RUNS]
 
 #include "Clock.h"
@@ -11,10 +12,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+double residentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string field;
+    double kilobytes = 0;
+    while (status >> field)
+        if (field == "VmRSS:" && status >> kilobytes)
+            break;
+    return kilobytes / 1024;
+}
 
 // Milliseconds per create, the first (cold cache) run not counted.
 std::vector<double> timeCreates(bool dynamicLoading, int runs)
@@ -25,9 +38,13 @@ std::vector<double> timeCreates(bool dynamicLoading, int runs)
     std::vector<double> ms;
     for (int i = 0; i <= runs; ++i) {
         std::string why;
+        const double rssBefore = residentMegabytes();
         const auto start = bench::Steady::now();
         auto engine = midi::SynthEngine::create(config, &why, nullptr);
         const auto end = bench::Steady::now();
+        if (i == 0 && engine)
+            bench::report(std::string("soundfont_rss_") + (dynamicLoading ? "dynamic" : "full"), residentMegabytes() - rssBefore,
+                          "MB", "VmRSS added by one engine (the piano selected)");
         if (!engine) {
             std::fprintf(stderr, "bench-soundfont: %s\n", why.c_str());
             std::exit(1);

@@ -5,7 +5,8 @@
 #   bench_launch BIN [ARG...]      start a program (optionally as $BENCH_AS_USER) and
 #                                  wait for its window (titled $BENCH_TITLE if set):
 #                                  $E2E_APP_PID, $E2E_WIN, $BENCH_WINDOW_SECONDS
-#                                  (process start to window mapped)
+#                                  (process start to window mapped), $BENCH_LAUNCH_TIME;
+#                                  its output goes to $E2E_DIR/app.log
 #   bench_stop_app                 end it (SIGTERM, then SIGKILL after 5 s)
 #   bench_record_start / _stop     record the sink into $E2E_DIR/rec.f32 + rec.stamps
 #   bench_busy_start N / _stop     N busy loops at normal priority
@@ -17,6 +18,9 @@ BENCH_AS_USER=${BENCH_AS_USER:-}
 _bench_busy=()
 
 bench_result() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4"; }
+
+# Median of the numbers on standard input, one a line.
+bench_median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
 
 # A normal user can reach the private servers and has a home of its own.
 bench_open_to_user()
@@ -36,12 +40,12 @@ bench_launch()
             XDG_CONFIG_HOME="$E2E_DIR/user-home/.config" XDG_CACHE_HOME="$E2E_DIR/user-home/.cache"
             setpriv --reuid="$BENCH_AS_USER" --regid="$(id -g "$BENCH_AS_USER")" --clear-groups --)
     fi
-    local since=$EPOCHREALTIME
+    BENCH_LAUNCH_TIME=$EPOCHREALTIME
     "${launcher[@]}" "$@" >"$E2E_DIR/app.log" 2>&1 &
     E2E_APP_PID=$!
     _e2e_pids+=("$E2E_APP_PID")
     local found
-    found=$("$BENCH_BIN/bench-xtool" window "$E2E_APP_PID" "$since" 30 "${BENCH_TITLE:-}") || e2e_fail "no window: $(cat "$E2E_DIR/app.log")"
+    found=$("$BENCH_BIN/bench-xtool" window "$E2E_APP_PID" "$BENCH_LAUNCH_TIME" 30 "${BENCH_TITLE:-}") || e2e_fail "no window: $(cat "$E2E_DIR/app.log")"
     read -r E2E_WIN BENCH_WINDOW_SECONDS <<<"$found"
 }
 

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
-# Start-up time, memory and CPU of a program in a real X server with a real
-# audio server: process start to its window mapped (median of RUNS launches),
-# then in one more launch the peak resident set after start, the CPU used in
-# 10 s idle, and with --play the peak after all twelve instruments were used
-# and the CPU used in 10 s of ten notes a second.
-#   e2e_footprint.sh NAME RUNS [--play] [--title TITLE] -- BIN [ARG...]
+# Memory and CPU of a program in a real X server with a real audio server:
+# the peak resident set after start, the CPU used in 10 s idle, and with
+# --play the peak after all twelve instruments were used and the CPU used in
+# 10 s of ten notes a second.
+#   e2e_footprint.sh NAME [--play] [--title TITLE] -- BIN [ARG...]
 set -u
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../tests/e2e/harness.sh"
 source "$here/e2e_common.sh"
 
-readonly NAME=$1 RUNS=$2
-shift 2
+readonly NAME=$1
+shift
 play=0
 while [[ $1 != -- ]]; do
     case $1 in
@@ -30,17 +29,6 @@ e2e_require Xvfb xdotool pulseaudio pactl
 e2e_init
 e2e_start_x
 e2e_start_audio
-
-seconds=()
-for ((i = 0; i < RUNS; ++i)); do
-    bench_launch "$@"
-    seconds+=("$BENCH_WINDOW_SECONDS")
-    bench_stop_app
-    sleep 0.2
-done
-median_ms=$(printf '%s\n' "${seconds[@]}" | sort -g | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2)] * 1000 }')
-range=$(printf '%s\n' "${seconds[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "min %.1f max %.1f ms", lo * 1000, hi * 1000 }')
-bench_result "launch_to_window[$NAME]" "$median_ms" ms "median of $RUNS, $range"
 
 bench_launch "$@"
 sleep "$SETTLE_SECONDS"

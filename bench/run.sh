@@ -78,11 +78,17 @@ step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
 step "$BENCH_BIN/bench-soundfont" "$loads"
 step "$BENCH_BIN/bench-programs" "$program_runs"
 step "$BENCH_BIN/bench-onset-check" 60
-step "$root/bench/e2e_footprint.sh" plinkora "$launches" --play --title Plinkora -- "$program"
+launch=("$root/bench/e2e_launch.sh" "$launches" plinkora Plinkora "$program")
+footprints=(plinkora)
 if ((vmpk)) && ensure_vmpk; then
-    step "$root/bench/e2e_footprint.sh" vmpk "$launches" --title "Virtual MIDI Piano Keyboard" -- "$(command -v vmpk)"
-    step "$root/bench/e2e_footprint.sh" vmpk-first-window "$launches" -- "$(command -v vmpk)"
+    # VMPK maps a small transient window before its main one: both are timed.
+    launch+=(vmpk "Virtual MIDI Piano Keyboard" "$(command -v vmpk)" vmpk-first-window "" "$(command -v vmpk)")
+    footprints+=(vmpk)
 fi
+step "${launch[@]}"
+step "$root/bench/e2e_launch.sh" "$launches" plinkora-stages Plinkora "$BENCH_BIN/plinkora-bench-player --trace-start"
+step "$root/bench/e2e_footprint.sh" plinkora --play -- "$program"
+[[ ${footprints[*]} == *vmpk* ]] && step "$root/bench/e2e_footprint.sh" vmpk -- "$(command -v vmpk)"
 users=("")
 [[ -n $other_user && $(id -u) -eq 0 ]] && id "$other_user" >/dev/null 2>&1 && command -v setpriv >/dev/null && users+=("$other_user")
 for user in "${users[@]}"; do

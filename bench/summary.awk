@@ -38,7 +38,7 @@ END {
         if (!has(key("key_to_sound_median", P[1], "idle", user))) continue
         printf "\nKey-to-sound as %s (ms; XTest press to the note's first sample in the null sink's monitor)\n", user
         printf "%-7s %-8s | %-8s %-15s %-9s %-5s | %-8s %-15s %-9s %-5s | %s\n", "period", "implied", "idle med", "idle p10-p90",
-            "drop/min", "miss", "busy med", "busy p10-p90", "drop/min", "miss", "sink drift ppm"
+            "drop/min", "miss", "busy med", "busy p10-p90", "drop/min", "miss", "sink drift ppm; load idle/busy"
         for (p = 1; p <= np; ++p) {
             period = P[p]
             printf "%-7s %-8s", period, cell("implied_latency", period, "idle", user)
@@ -48,7 +48,8 @@ END {
                     cell("key_to_sound_p10", period, load, user) "-" cell("key_to_sound_p90", period, load, user),
                     cell("dropouts_per_minute", period, load, user), cell("notes_missed", period, load, user)
             }
-            printf " | %s %s\n", cell("sink_drift", period, "idle", user), cell("sink_drift", period, "busy", user)
+            printf " | %s %s; %s/%s\n", cell("sink_drift", period, "idle", user), cell("sink_drift", period, "busy", user),
+                cell("load_average", period, "idle", user), cell("load_average", period, "busy", user)
         }
         recommended[user] = ""
         for (p = 1; p <= np && recommended[user] == ""; ++p)
