@@ -78,7 +78,9 @@ step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
 step "$BENCH_BIN/bench-soundfont" "$loads"
 step "$BENCH_BIN/bench-programs" "$program_runs"
 step "$BENCH_BIN/bench-onset-check" 60
-launch=("$root/bench/e2e_launch.sh" "$launches" plinkora Plinkora "$program")
+# With the prototype that opens the synthesizer once the window is exposed.
+launch=("$root/bench/e2e_launch.sh" "$launches" plinkora Plinkora "$program"
+    prototype-deferred-synth Plinkora "$BENCH_BIN/plinkora-bench-player --defer-synth")
 footprints=(plinkora)
 if ((vmpk)) && ensure_vmpk; then
     # VMPK maps a small transient window before its main one: both are timed.
@@ -98,6 +100,13 @@ for user in "${users[@]}"; do
         done
     done
 done
+# The prototype that gives libpulse's mainloop thread real-time priority (as root only).
+if [[ $(id -u) -eq 0 ]]; then
+    for period in "${periods[@]}"; do
+        step "$root/bench/e2e_keytosound.sh" "$period" busy "$sound_presses" --rt-mainloop
+    done
+    prototype_user="$(id -un),player=--rt-mainloop"
+fi
 load_after=$(load_now)
 
 {
@@ -105,5 +114,5 @@ load_after=$(load_now)
         "$(git -C "$root" rev-parse --short HEAD 2>/dev/null)" "$program_note"
     printf 'load average (1, 5, 15 min) before: %s, after: %s; %s cores; as %s\n' "$load_before" "$load_after" \
         "$(nproc)" "$(id -un)"
-    awk -f "$root/bench/summary.awk" -v periods="${periods[*]}" -v users="$(id -un) ${users[*]:1}" "$out/results.tsv"
+    awk -f "$root/bench/summary.awk" -v periods="${periods[*]}" -v users="$(id -un) ${users[*]:1} ${prototype_user:-}" "$out/results.tsv"
 } | tee "$out/summary.txt"

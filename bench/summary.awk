@@ -35,7 +35,7 @@ END {
     np = split(periods, P, " "); nu = split(users, U, " ")
     for (u = 1; u <= nu; ++u) {
         user = U[u]
-        if (!has(key("key_to_sound_median", P[1], "idle", user))) continue
+        if (!has(key("key_to_sound_median", P[1], "idle", user)) && !has(key("key_to_sound_median", P[1], "busy", user))) continue
         printf "\nKey-to-sound as %s (ms; XTest press to the note's first sample in the null sink's monitor)\n", user
         printf "%-7s %-8s | %-8s %-15s %-9s %-5s | %-8s %-15s %-9s %-5s | %s\n", "period", "implied", "idle med", "idle p10-p90",
             "drop/min", "miss", "busy med", "busy p10-p90", "drop/min", "miss", "sink drift ppm; load idle/busy"
@@ -53,7 +53,7 @@ END {
         }
         recommended[user] = ""
         for (p = 1; p <= np && recommended[user] == ""; ++p)
-            if (cell("dropouts", P[p], "busy", user) == "0" && cell("dropouts", P[p], "idle", user) == "0")
+            if (cell("dropouts", P[p], "busy", user) == "0" && cell("dropouts", P[p], "idle", user) ~ /^(0|-)$/)
                 recommended[user] = P[p]
     }
     if (nsound) {
@@ -74,6 +74,7 @@ END {
         limitLine("key-to-sound median, 256, busy, " user, key("key_to_sound_median", 256, "busy", user), 10, "ms")
     }
 
+    ratioLine("launch, prototype deferred synth", "launch_to_window[prototype-deferred-synth]", "launch_to_window[vmpk]", "<= 0.5x", 0.5)
     printf "\nPeriod size: the smallest with no dropout idle and under load\n"
     for (u = 1; u <= nu; ++u) {
         user = U[u]
