@@ -11,7 +11,11 @@ BUILD_DIR=${PLINKORA_BUILD_DIR:-build}
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev fluid-soundfont-gm fonts-wine)
 TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
-               desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix)
+               desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+               libx11-dev clang libclang-rt-14-dev valgrind)
+
+# The second build of `test`: AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZER_BUILD_DIR=${PLINKORA_SANITIZER_BUILD_DIR:-$BUILD_DIR-asan}
 
 say() { printf '%s\n' "build.sh: $*" >&2; }
 
@@ -54,6 +58,23 @@ configure_and_build() {
     cmake --build "$dir" --parallel
 }
 
+# The whole suite again, sanitized, with Clang where it is installed (it also
+# builds the libFuzzer targets). Any memory error, undefined behaviour or leak
+# fails the run; tests/reliability/lsan.supp names the few library-internal
+# allocations that are kept for the life of the process.
+run_sanitized_tests() {
+    local -a compiler=()
+    command -v clang++ >/dev/null 2>&1 && compiler=(-DCMAKE_CXX_COMPILER=clang++)
+    configure_and_build "$SANITIZER_BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPLINKORA_SANITIZE=ON -DPLINKORA_BENCH=OFF "${compiler[@]}"
+    # exitcode: a sanitizer report must not pass for the status 1 that some
+    # tests expect from the program.
+    ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/reliability/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir "$SANITIZER_BUILD_DIR" --output-on-failure --timeout 600
+}
+
 case "${1:-run}" in
     run)
         ensure_packages "${BUILD_PACKAGES[@]}"
@@ -68,6 +89,7 @@ case "${1:-run}" in
         ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
         configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
         ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600
+        run_sanitized_tests
         ;;
     *)
         say "usage: ./build.sh [run|test|build]"
