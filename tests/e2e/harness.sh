@@ -25,7 +25,8 @@
 #   e2e_layout LAYOUT             switch the X keyboard layout (us, de, fr ...)
 #   e2e_start_recording [FILE]    record the sink (float32le, 48 kHz, stereo) to FILE;
 #                                 returns once samples flow (about 2 s)
-#   e2e_stop_recording            also sets $E2E_RECORDING_STOP (wall clock)
+#   e2e_stop_recording            also sets $E2E_RECORDING_STOP (wall clock); gaps in the
+#                                 sound (the machine too busy) go to E2E_STALLS
 #   e2e_press_times               the presses since, in seconds from the recording's start
 #   e2e_pause SECONDS             sleep, noting in E2E_STALLS if it overran (a busy machine)
 #   e2e_check_notes NOTE...       the notes that rose at the presses since the recording
@@ -42,7 +43,8 @@
 #                                 whose sound came at most LATE seconds (0.6) after it
 #   e2e_expect_first_sound [LATE] the same, or fail
 #   e2e_retry_if_stalled CMD...   run CMD (launch to exit) once more if it failed while
-#                                 E2E_STALLS shows the machine stalled; fail otherwise
+#                                 E2E_STALLS shows the machine stalled (slow pauses, presses
+#                                 or sounds, gaps in the sound); fail otherwise
 #   e2e_end_app                   end the program if it still runs
 #   e2e_probe ARGS...             plinkora-x11probe (window colours, auto-repeat, NumLock)
 #   e2e_wait_exit [SECONDS]       wait for the program to end; $E2E_EXIT_STATUS, 1 on timeout
@@ -264,6 +266,25 @@ e2e_stop_recording()
     E2E_RECORDING_STOP=$EPOCHREALTIME
     kill -INT "$_e2e_recorder" 2>/dev/null
     wait "$_e2e_recorder" 2>/dev/null
+    local gaps
+    gaps=$(_e2e_audio_gaps "$E2E_RECORDING")
+    if [[ -n $gaps ]]; then
+        E2E_STALLS+=("$(wc -l <<<"$gaps") gaps in the sound")
+        e2e_log "${E2E_STALLS[-1]} (start+length, s):" $(head -8 <<<"$gaps")
+    fi
+}
+
+# Runs of digital silence (20 ms or more) between sounds: the null sink
+# fills with zeros whenever the program's stream falls behind. Notes ring
+# for seconds, so once something has sounded a gap is the machine's doing
+# (or the program's), not the music's.
+readonly E2E_GAP_FRAMES=960
+
+_e2e_audio_gaps()
+{
+    od -An -v -tx8 -w8 "$1" | awk -v rate=48000 -v min="$E2E_GAP_FRAMES" '
+        $1 == "0000000000000000" { if (!run++) start = NR; next }
+        { if (heard && run >= min) printf "%.3f+%.3f\n", (start - 1) / rate, run / rate; run = 0; heard = 1 }'
 }
 
 e2e_press_times()
@@ -313,6 +334,8 @@ e2e_check_notes()
     fi
     for i in "${!aligned[@]}"; do
         starts+=("$(_e2e_note_start "${aligned[i]}" "${aligned[i + 1]:-}")")
+        awk -v a="${aligned[i]}" -v s="${starts[i]}" -v limit="$E2E_STALL" 'BEGIN { exit !(s > a + limit) }' &&
+            E2E_STALLS+=("note $i came late")
     done
     E2E_HEARD=$(paste -d ' ' <(printf '%s\n' "${presses[@]}") <(printf '%s\n' "${aligned[@]}") \
         <("$PLINKORA_AUDIO" rose "$E2E_RECORDING" "${starts[@]}"))
@@ -363,12 +386,19 @@ e2e_check_first_sound()
         return 1
     fi
     duration=$("$PLINKORA_AUDIO" info "$E2E_RECORDING" | awk '{ print $1 }')
-    awk -v onset="$onset" -v d="$duration" -v stop="$E2E_RECORDING_STOP" -v press="${E2E_PRESSES[0]}" \
-        -v late="$late" -v early="$E2E_EARLY" 'BEGIN {
+    local verdict
+    verdict=$(awk -v onset="$onset" -v d="$duration" -v stop="$E2E_RECORDING_STOP" -v press="${E2E_PRESSES[0]}" \
+        -v late="$late" -v early="$E2E_EARLY" -v stall="$E2E_STALL" 'BEGIN {
             e = d - (stop - press)
-            printf "e2e: first sound at %.3f s, first press at %.3f s\n", onset, e
-            exit (onset < e - early || onset > e + late)
-        }' && return 0
+            printf "first sound at %.3f s, first press at %.3f s: ", onset, e
+            print (onset < e - early) ? "early" : (onset > e + late) ? "late" : (onset > e + stall) ? "slow" : "ok"
+        }')
+    e2e_log "$verdict"
+    case $verdict in
+        *ok) return 0 ;;
+        *slow) E2E_STALLS+=("the first sound came late"); return 0 ;;
+        *late) E2E_STALLS+=("the first sound came late") ;;
+    esac
     e2e_log "the first sound is not the first press's: something sounded before it, or it came late"
     return 1
 }
