@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The computer keyboard plays the real program: keys across the three octaves
 # (letters, digits and the punctuation keys) sound note 48 + their key index;
-# T, Y, keypad 1 and the F-keys sound nothing; F2 turns H into a glockenspiel
-# and F1 back into the piano; Esc ends the program with status 0.
+# T, Y, keypad 1 (with and without NumLock) and the F-keys sound nothing; F2
+# turns H into a glockenspiel and F1 back into the piano; Esc ends the program
+# with status 0.
 #   PLINKORA=... PLINKORA_AUDIO=... PLINKORA_X11PROBE=... keyboard_plays.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
@@ -10,12 +11,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 readonly SECONDS_BETWEEN_NOTES=0.8
 # xdotool key name and the MIDI note it plays on a US layout, low to high;
 # no note twice, so that one still ringing cannot pass for a later one.
+# Shift, Ctrl and Alt change nothing.
 readonly PLAYED=(
-    q:48 shift+w:50 2:51 e:52 z:54 c:58
-    m:68 comma:70 semicolon:71
+    q:48 shift+w:50 2:51 e:52 z:54 ctrl+c:58
+    alt+m:68 comma:70 semicolon:71
     apostrophe:72 period:73 slash:75 8:78 bracketleft:81 0:82 bracketright:83
 )
-readonly KEYPAD_1=87  # by keycode: the keysym KP_1 would make xdotool switch NumLock on
+# By keycode: the keysym KP_1 would make xdotool switch NumLock on.
+readonly KEYPAD_1=87 NUM_LOCK=77
 readonly E4=64
 # Timbre distance of two E4s (see plinkora-audio): the piano against itself
 # measures about 0.06, the glockenspiel against the piano 0.24 to 0.55.
@@ -37,11 +40,18 @@ play_keyboard()
 
     # Keys without an action first: the first sound must be the first played key's.
     e2e_start_recording
-    for key in t y "$KEYPAD_1" F2; do
+    for key in t y "$KEYPAD_1"; do
         e2e_press_key "$key"
         e2e_pause 0.3
     done
-    [[ $(e2e_probe numlock) == off ]] || e2e_fail "keypad 1 was sent with NumLock on"
+    e2e_press_key "$NUM_LOCK"
+    [[ $(e2e_probe numlock) == on ]] || e2e_fail "cannot switch NumLock on"
+    e2e_press_key "$KEYPAD_1"
+    e2e_pause 0.3
+    e2e_press_key "$NUM_LOCK"
+    [[ $(e2e_probe numlock) == off ]] || e2e_fail "cannot switch NumLock off"
+    e2e_press_key F2
+    e2e_pause 0.3
     e2e_pause 0.5
     # The glockenspiel sounds octaves away from its note, so H heard as E4
     # after F1 but not after F2 says that both worked; so does the timbre.
