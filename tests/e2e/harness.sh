@@ -270,7 +270,7 @@ e2e_stop_recording()
     gaps=$(_e2e_audio_gaps "$E2E_RECORDING")
     if [[ -n $gaps ]]; then
         E2E_STALLS+=("$(wc -l <<<"$gaps") gaps in the sound")
-        e2e_log "${E2E_STALLS[-1]} (start+length, s):" $(head -8 <<<"$gaps")
+        e2e_log "${E2E_STALLS[-1]} (start+length, s): $(head -8 <<<"$gaps" | tr '\n' ' ')"
     fi
 }
 
