@@ -188,6 +188,8 @@ void TestInputAbuse::everyKeyCodeAndModifierState()
                 QVERIFY(piano->start());
                 continue;
             }
+            if (!expected && piano->out.calls.empty())
+                continue;
             const std::vector<std::uint32_t> sent = piano->out.sent();
             QVERIFY2(piano->out.calls.size() == sent.size(), qPrintable(where() + ": opened or closed the device"));
             if (expected)

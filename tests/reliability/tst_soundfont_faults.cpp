@@ -1,8 +1,8 @@
 // Faults in the SoundFont, met by the embedded synthesizer in-process: files
 // that cannot be read or are cut short fail the open with one report and leave
-// the window playing silently; a SoundFont cut short after it was opened (the
-// samples are read when an instrument is first used) makes notes fail, never
-// crash. Also: the whole set of candidate paths hidden, which end to end needs
+// the window playing silently. A SoundFont that changes after the open (the
+// samples of an instrument are read when it is first chosen) must make notes
+// fail, never crash. The candidate paths all hidden is covered end to end, in
 // a mount namespace (faults.sh).
 
 #include "FluidSynthOutput.h"
