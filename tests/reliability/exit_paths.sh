@@ -3,6 +3,7 @@
 # within a bound, with status 0, and print nothing.
 #   exit_paths.sh WAY     (PLINKORA: the program; PLINKORA_XCLOSE: tests/reliability/x11_close)
 # WAY: esc | space | enter | wm-close | sigterm | sigint | sighup | sigterm-twice | x-server-dies
+#      | sigterm-while-starting
 # When the X server dies the window cannot unload (the program has nothing left
 # to close it with): Qt ends the process with status 1, at once and quietly.
 # That status is kept: the session did not end in order, and a caller should
@@ -16,6 +17,26 @@ e2e_require Xvfb xdotool pulseaudio pactl
 e2e_init
 e2e_start_x
 e2e_start_audio
+
+# SIGTERM at moments of the start-up: before the program has set up its
+# signal handling (the first tenth of a second or so, before the toolkit is up)
+# the signal's own default ends it, which is sound since nothing is open yet;
+# after that, while the window loads and the synthesizer opens, it must leave
+# in order with status 0. Never a hang, a crash or a word.
+if [[ $way == sigterm-while-starting ]]; then
+    for delay in 0 0.05 0.1 0.15 0.2 0.3 0.5; do
+        e2e_launch "${PLINKORA:?path of the plinkora binary}"
+        sleep "$delay"
+        kill -TERM "$E2E_APP_PID"
+        e2e_wait_exit "$REL_EXIT_BOUND" || e2e_fail "still running $REL_EXIT_BOUND s after SIGTERM at ${delay} s"
+        e2e_log "SIGTERM at ${delay} s: status $E2E_EXIT_STATUS after ${E2E_EXIT_SECONDS} s"
+        [[ $E2E_EXIT_STATUS -eq 0 || $E2E_EXIT_STATUS -eq $((128 + 15)) ]] ||
+            e2e_fail "status $E2E_EXIT_STATUS after SIGTERM at ${delay} s: $(cat "$E2E_DIR/app.log")"
+        rel_expect_output 0
+    done
+    exit 0
+fi
+
 e2e_launch "${PLINKORA:?path of the plinkora binary}"
 e2e_wait_window
 # Space and Enter quit only while the invisible quit button has the focus,
