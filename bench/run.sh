@@ -33,7 +33,7 @@ log() { printf 'bench: %s\n' "$*" >&2; }
 build_all()
 {
     log "building into ${build#"$root"/} (Release)"
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLINKORA_BENCH=ON >"$out/build.log" 2>&1 || return 1
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLINKORA_BENCH=ON -DBUILD_TESTING=OFF >"$out/build.log" 2>&1 || return 1
     # The pictures' object first: a fresh parallel build can archive the UI library without it.
     cmake --build "$build" --parallel 2 --target plinkora_resources >>"$out/build.log" 2>&1 || return 1
     cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-onset-check \
@@ -76,6 +76,7 @@ load_before=$(load_now)
 
 step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
 step "$BENCH_BIN/bench-soundfont" "$loads"
+step "$root/bench/e2e_synth_open.sh" "$loads"
 step "$BENCH_BIN/bench-programs" "$program_runs"
 step "$BENCH_BIN/bench-onset-check" 60
 # With the prototype that opens the synthesizer once the window is exposed.
