@@ -6,7 +6,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <dlfcn.h>
@@ -17,15 +19,14 @@ namespace midi::fluidlog {
 namespace {
 
 std::mutex stateMutex;
-int captures = 0;
-std::string lastError;
-std::string lastWarning;
+std::vector<Capture*> activeCaptures;
 
 void record(int level, const std::string& text)
 {
     std::unique_lock lock(stateMutex);
-    if (captures > 0) {
-        (level <= FLUID_ERR ? lastError : lastWarning) = text;
+    if (!activeCaptures.empty()) {
+        for (Capture* capture : activeCaptures)
+            capture->note(level <= FLUID_ERR, text);
         return;
     }
     lock.unlock();
@@ -102,22 +103,27 @@ Capture::Capture()
 {
     install();
     std::lock_guard lock(stateMutex);
-    if (captures++ == 0) {
-        lastError.clear();
-        lastWarning.clear();
-    }
+    activeCaptures.push_back(this);
 }
 
 Capture::~Capture()
 {
     std::lock_guard lock(stateMutex);
-    --captures;
+    activeCaptures.erase(std::find(activeCaptures.begin(), activeCaptures.end(), this));
+}
+
+void Capture::note(bool isError, const std::string& text) { (isError ? lastError_ : lastWarning_) = text; }
+
+bool Capture::sawError() const
+{
+    std::lock_guard lock(stateMutex);
+    return !lastError_.empty();
 }
 
 std::string Capture::lastMessage() const
 {
     std::lock_guard lock(stateMutex);
-    return lastError.empty() ? lastWarning : lastError;
+    return lastError_.empty() ? lastWarning_ : lastError_;
 }
 
 }  // namespace midi::fluidlog

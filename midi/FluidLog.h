@@ -22,6 +22,15 @@ public:
 
     // The most recent error, else the most recent warning, else "".
     std::string lastMessage() const;
+    // Whether an error (not just a warning) was logged during the capture.
+    bool sawError() const;
+
+    // Called by the log routing, under its lock.
+    void note(bool isError, const std::string& text);
+
+private:
+    std::string lastError_;
+    std::string lastWarning_;
 };
 
 }  // namespace midi::fluidlog

@@ -1,6 +1,7 @@
 #include "SynthEngine.h"
 
 #include "FluidLog.h"
+#include "NoSoundReport.h"
 #include "ShortMessage.h"
 
 #include <fluidsynth.h>
@@ -247,7 +248,7 @@ Status SynthEngine::playMessage(std::uint32_t message)
         result = fluid_synth_cc(synth_, channel, d1, d2);
         break;
     case 0xC0:
-        result = fluid_synth_program_change(synth_, channel, d1);
+        result = changeProgram(channel, d1);
         break;
     case 0xD0:
         result = fluid_synth_channel_pressure(synth_, channel, d1);
@@ -257,6 +258,21 @@ Status SynthEngine::playMessage(std::uint32_t message)
         break;
     }
     return result == FLUID_OK ? status::ok : status::error;
+}
+
+int SynthEngine::changeProgram(int channel, int program)
+{
+    // With dynamic sample loading the instrument's samples are read from the
+    // SoundFont now. If that file has gone or changed since the open, FluidSynth
+    // logs the failure yet keeps the instrument, whose missing samples would
+    // crash the audio thread at the next note: the channel is left silent.
+    fluidlog::Capture capture;
+    const int result = fluid_synth_program_change(synth_, channel, program);
+    if (!capture.sawError())
+        return result;
+    (void)fluid_synth_unset_program(synth_, channel);
+    reportNoSound("the SoundFont cannot be read any more (" + capture.lastMessage() + ")");
+    return FLUID_FAILED;
 }
 
 int SynthEngine::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }

@@ -66,6 +66,7 @@ private:
     bool startAudio(const std::vector<std::string>& drivers, std::string* why);
     static int renderForDriver(void* engine, int frames, int nfx, float* fx[], int nout, float* out[]);
     Status playMessage(std::uint32_t message);
+    int changeProgram(int channel, int program);
     void sleepWhileQuiet();
     void wakeAudio();
     void stopAudio();
