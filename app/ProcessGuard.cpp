@@ -52,7 +52,8 @@ ProcessGuard::ProcessGuard(std::function<void()> shutDown, QObject* parent)
     : QObject(parent), shutDown_(std::move(shutDown))
 {
 #if PLINKORA_POSIX_SIGNALS
-    if (!installSignalPipe())
+    installSignalHandlers();
+    if (signalPipe[0] < 0)
         return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
@@ -65,6 +66,14 @@ ProcessGuard::ProcessGuard(std::function<void()> shutDown, QObject* parent)
 }
 
 ProcessGuard::~ProcessGuard() = default;
+
+void ProcessGuard::installSignalHandlers()
+{
+#if PLINKORA_POSIX_SIGNALS
+    static const bool installed = installSignalPipe();
+    (void)installed;
+#endif
+}
 
 void ProcessGuard::armExitDeadline(std::chrono::milliseconds limit)
 {

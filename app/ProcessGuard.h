@@ -13,6 +13,10 @@ class QSocketNotifier;
 class ProcessGuard : public QObject {
     Q_OBJECT
 public:
+    // Catches the termination signals from now on; one that arrives before a
+    // guard exists waits for it. Call first thing in main. Idempotent.
+    static void installSignalHandlers();
+
     // `shutDown` runs on the GUI thread when a termination signal arrives.
     explicit ProcessGuard(std::function<void()> shutDown, QObject* parent = nullptr);
     ~ProcessGuard() override;

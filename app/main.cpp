@@ -9,6 +9,9 @@
 
 int main(int argc, char* argv[])
 {
+    // Before anything else: a signal during start-up then ends the program in
+    // order once the window is there, instead of killing it half-built.
+    ProcessGuard::installSignalHandlers();
     installQtMessageHandler();
     Application app(argc, argv);
     try {
