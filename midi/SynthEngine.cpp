@@ -7,6 +7,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace midi {
@@ -101,8 +102,14 @@ std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std:
 
     if (config.soundFont.empty())
         return fail(status::noDriver, "no General MIDI SoundFont found (install fluid-soundfont-gm)");
-    if (fluid_synth_sfload(engine->synth_, config.soundFont.c_str(), 1) == FLUID_FAILED)
+    // Without resetting the channels: each channel gets its instrument when
+    // it is first used, so start-up reads only the piano's samples, not those
+    // of the drum kit and fifteen channels nobody may ever play.
+    engine->soundFontId_ = fluid_synth_sfload(engine->synth_, config.soundFont.c_str(), 0);
+    if (engine->soundFontId_ == FLUID_FAILED)
         return fail(status::noDriver, "cannot load the SoundFont " + config.soundFont);
+    if (!engine->prepareChannel(0))
+        return fail(status::noDriver, "the SoundFont " + config.soundFont + " has no piano");
 
     if (!config.audioDrivers.empty() && !engine->startAudio(config.audioDrivers, why)) {
         if (status)
@@ -199,6 +206,10 @@ SynthEngine::~SynthEngine()
 Status SynthEngine::play(std::uint32_t message)
 {
     const Status result = playMessage(message);
+    if (!unreadable_.empty()) {
+        reportNoSound(unreadable_);
+        unreadable_.clear();
+    }
     if (sleepAfterFrames_ > 0)
         wakeAudio();
     return result;
@@ -227,6 +238,8 @@ Status SynthEngine::playMessage(std::uint32_t message)
     }
 
     const int channel = statusByte & 0x0F;
+    if (!prepareChannel(channel))
+        return status::error;
     const int d1 = data1 & 0x7F;
     const int d2 = data2 & 0x7F;
     int result = FLUID_OK;
@@ -248,7 +261,7 @@ Status SynthEngine::playMessage(std::uint32_t message)
         result = fluid_synth_cc(synth_, channel, d1, d2);
         break;
     case 0xC0:
-        result = changeProgram(channel, d1);
+        result = selectInstrument(channel, [&] { return fluid_synth_program_change(synth_, channel, d1); });
         break;
     case 0xD0:
         result = fluid_synth_channel_pressure(synth_, channel, d1);
@@ -260,19 +273,35 @@ Status SynthEngine::playMessage(std::uint32_t message)
     return result == FLUID_OK ? status::ok : status::error;
 }
 
-int SynthEngine::changeProgram(int channel, int program)
+int SynthEngine::selectInstrument(int channel, const std::function<int()>& select)
 {
     // With dynamic sample loading the instrument's samples are read from the
     // SoundFont now. If that file has gone or changed since the open, FluidSynth
     // logs the failure yet keeps the instrument, whose missing samples would
     // crash the audio thread at the next note: the channel is left silent.
     fluidlog::Capture capture;
-    const int result = fluid_synth_program_change(synth_, channel, program);
+    const int result = select();
     if (!capture.sawError())
         return result;
     (void)fluid_synth_unset_program(synth_, channel);
-    reportNoSound("the SoundFont cannot be read any more (" + capture.lastMessage() + ")");
+    unreadable_ = "the SoundFont cannot be read any more (" + capture.lastMessage() + ")";
     return FLUID_FAILED;
+}
+
+bool SynthEngine::prepareChannel(int channel)
+{
+    const auto bit = static_cast<std::uint16_t>(1u << channel);
+    if ((preparedChannels_ & bit) != 0)
+        return true;
+    // General MIDI's power-on state: program 0, drums on channel 10.
+    constexpr int kDrumChannel = 9;
+    constexpr int kDrumBank = 128;
+    const int bank = channel == kDrumChannel ? kDrumBank : 0;
+    if (selectInstrument(channel, [&] { return fluid_synth_program_select(synth_, channel, soundFontId_, bank, 0); })
+        != FLUID_OK)
+        return false;
+    preparedChannels_ |= bit;
+    return true;
 }
 
 int SynthEngine::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }

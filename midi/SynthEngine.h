@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,9 +24,11 @@ struct SynthConfig {
     std::string soundFont;
     double sampleRate = 48000.0;
     // Frames per audio period. The PulseAudio driver keeps exactly one period
-    // queued (adjust-latency off), so this is the output latency: 256 frames
-    // at 48 kHz is 5.3 ms. bench/ measures key-to-sound with it.
-    int periodSize = 256;
+    // queued (adjust-latency off), so this is the output latency: 384 frames
+    // at 48 kHz is 8 ms. It is the smallest period that stayed free of
+    // dropouts with both cores busy; 256 dropped out over a hundred times a
+    // minute (bench/e2e_keytosound.sh).
+    int periodSize = 384;
     int periods = 2;
     // Samples are read when an instrument is first selected rather than all
     // 148 MB at start: start-up is three times faster and memory a third.
@@ -66,7 +69,8 @@ private:
     bool startAudio(const std::vector<std::string>& drivers, std::string* why);
     static int renderForDriver(void* engine, int frames, int nfx, float* fx[], int nout, float* out[]);
     Status playMessage(std::uint32_t message);
-    int changeProgram(int channel, int program);
+    int selectInstrument(int channel, const std::function<int()>& select);
+    bool prepareChannel(int channel);
     void sleepWhileQuiet();
     void wakeAudio();
     void stopAudio();
@@ -75,6 +79,9 @@ private:
     _fluid_synth_t* synth_ = nullptr;
     _fluid_audio_driver_t* driver_ = nullptr;
     double sampleRate_ = 0;
+    int soundFontId_ = -1;
+    std::uint16_t preparedChannels_ = 0;  // channels given their first instrument
+    std::string unreadable_;              // why an instrument could not be read, to report
     std::uint8_t runningStatus_ = 0;
 
     // Idle sleep of the audio thread: it waits on `wake_` once `quietFrames_`

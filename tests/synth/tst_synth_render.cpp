@@ -54,6 +54,24 @@ private slots:
         qInfo("note %d: %.2f Hz, %+.1f cents", note, pitch->hz, cents);
     }
 
+    // Channels get their General MIDI instrument when first used, not at
+    // start-up; every channel must still sound from its first message, the
+    // tenth with the drum kit (its middle C is a snare, not a pitched note).
+    void everyChannelSoundsFromItsFirstMessage()
+    {
+        auto fresh = synthtest::offlineEngine(nullptr);
+        QVERIFY(fresh);
+        for (std::uint32_t channel = 0; channel < 16; ++channel) {
+            synthtest::silence(*fresh);
+            QCOMPARE(fresh->play(0x00643C90u | channel), midi::status::ok);
+            const audio::Audio sound = synthtest::render(*fresh, 0.3);
+            QVERIFY2(audio::peakDb(sound, 0.0, 0.3) > -40.0, qPrintable(QString("channel %1 silent").arg(channel + 1)));
+            const auto pitch = audio::pitchAt(sound, 0.05);
+            if (channel != 9)
+                QVERIFY2(pitch && pitch->note == 60, qPrintable(QString("channel %1").arg(channel + 1)));
+        }
+    }
+
     // Notes are never ended, so every instrument must fall silent by itself.
     void everyInstrumentDiesAwayWithoutNoteOff_data()
     {
