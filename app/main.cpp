@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "FrmMain.h"
+#include "MidiOut.h"
 #include "ProcessGuard.h"
 #include "QtMessages.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char* argv[])
     // Before anything else: a signal during start-up then ends the program in
     // order once the window is there, instead of killing it half-built.
     ProcessGuard::installSignalHandlers();
+    // The synthesizer loads its SoundFont while the toolkit starts and the
+    // window is built; loading the window still opens it, and waits for it.
+    midi::prepareOutput();
     installQtMessageHandler();
     Application app(argc, argv);
     try {

@@ -27,16 +27,33 @@ Status FluidSynthOutput::open(Handle* handle, std::uint32_t deviceId)
     if (!open_.empty())
         return status::allocated;
 
-    std::string why;
-    Status result = status::error;
-    auto engine = SynthEngine::create(config_(), &why, &result);
-    if (!engine) {
-        reportNoSound(why);
-        return result;
+    Loaded loaded = preparing_.valid() ? preparing_.get() : load(config_());
+    if (!loaded.engine) {
+        reportNoSound(loaded.why);
+        return loaded.status;
+    }
+    // The audio driver comes last, on this thread, once the synth is complete.
+    if (!loaded.audioDrivers.empty() && !loaded.engine->startAudio(loaded.audioDrivers, &loaded.why)) {
+        reportNoSound(loaded.why);
+        return status::notEnabled;
     }
     *handle = next_++;
-    open_.emplace(*handle, std::move(engine));
+    open_.emplace(*handle, std::move(loaded.engine));
     return status::ok;
+}
+
+void FluidSynthOutput::prepare()
+{
+    if (!preparing_.valid())
+        preparing_ = std::async(std::launch::async, &FluidSynthOutput::load, config_());
+}
+
+FluidSynthOutput::Loaded FluidSynthOutput::load(const SynthConfig& config)
+{
+    Loaded loaded;
+    loaded.engine = SynthEngine::load(config, &loaded.why, &loaded.status);
+    loaded.audioDrivers = config.audioDrivers;
+    return loaded;
 }
 
 Status FluidSynthOutput::sendShort(Handle handle, std::uint32_t message)

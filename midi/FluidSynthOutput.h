@@ -5,8 +5,10 @@
 #include "SynthEngine.h"
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace midi {
 
@@ -18,6 +20,11 @@ public:
     explicit FluidSynthOutput(ConfigSource config = defaultConfig);
     ~FluidSynthOutput() override;
 
+    // Starts loading the synthesizer and its SoundFont on another thread, so
+    // that the first open, which still waits for it and reports as ever, has
+    // less left to do.
+    void prepare();
+
     Status open(Handle* handle, std::uint32_t deviceId) override;
     Status sendShort(Handle handle, std::uint32_t message) override;
     Status close(Handle handle) override;
@@ -27,7 +34,16 @@ public:
     SynthEngine* engine(Handle handle) const;
 
 private:
+    struct Loaded {
+        std::unique_ptr<SynthEngine> engine;
+        std::vector<std::string> audioDrivers;
+        std::string why;
+        Status status = status::error;
+    };
+    static Loaded load(const SynthConfig& config);
+
     ConfigSource config_;
+    std::future<Loaded> preparing_;
     std::map<Handle, std::unique_ptr<SynthEngine>> open_;
     // Handles count up and are never reused, so a closed handle stays invalid.
     Handle next_ = 0x51A70001;

@@ -47,4 +47,9 @@ protected:
 // elsewhere. Lives until the program ends.
 OutputPort& platformOutput();
 
+// Lets the platform's output get ready in the background (the embedded
+// synthesizer loads its SoundFont) while the program starts; the first open
+// waits for that work and reports exactly as it would have done it itself.
+void prepareOutput();
+
 }  // namespace midi

@@ -11,10 +11,16 @@ using PlatformBackend = midi::FluidSynthOutput;
 
 namespace midi {
 
-OutputPort& platformOutput()
+namespace {
+PlatformBackend& backend()
 {
     static PlatformBackend output;
     return output;
 }
+}  // namespace
+
+OutputPort& platformOutput() { return backend(); }
+
+void prepareOutput() { backend().prepare(); }
 
 }  // namespace midi

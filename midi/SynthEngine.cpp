@@ -77,6 +77,17 @@ std::vector<std::string> defaultAudioDrivers()
 
 std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Status* status)
 {
+    auto engine = load(config, why, status);
+    if (engine && !config.audioDrivers.empty() && !engine->startAudio(config.audioDrivers, why)) {
+        if (status)
+            *status = status::notEnabled;
+        return nullptr;
+    }
+    return engine;
+}
+
+std::unique_ptr<SynthEngine> SynthEngine::load(const SynthConfig& config, std::string* why, Status* status)
+{
     fluidlog::Capture capture;
     auto fail = [&](Status s, std::string reason) -> std::unique_ptr<SynthEngine> {
         if (why)
@@ -110,12 +121,6 @@ std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std:
         return fail(status::noDriver, "cannot load the SoundFont " + config.soundFont);
     if (!engine->prepareChannel(0))
         return fail(status::noDriver, "the SoundFont " + config.soundFont + " has no piano");
-
-    if (!config.audioDrivers.empty() && !engine->startAudio(config.audioDrivers, why)) {
-        if (status)
-            *status = status::notEnabled;
-        return nullptr;
-    }
     if (status)
         *status = status::ok;
     return engine;

@@ -46,9 +46,14 @@ std::vector<std::string> defaultAudioDrivers();
 
 class SynthEngine {
 public:
-    // Returns the engine, or nullptr with a one-line reason and a status in
-    // WinMM's vocabulary.
+    // Returns the engine with its audio output, or nullptr with a one-line
+    // reason and a status in WinMM's vocabulary: load() then startAudio().
     static std::unique_ptr<SynthEngine> create(const SynthConfig& config, std::string* why, Status* status);
+    // The synthesizer with its SoundFont, silent: the slow part of create(),
+    // which may run on another thread.
+    static std::unique_ptr<SynthEngine> load(const SynthConfig& config, std::string* why, Status* status);
+    // Creates the audio driver, the last step; false with a reason on failure.
+    bool startAudio(const std::vector<std::string>& drivers, std::string* why);
     ~SynthEngine();
     SynthEngine(const SynthEngine&) = delete;
     SynthEngine& operator=(const SynthEngine&) = delete;
@@ -66,7 +71,6 @@ public:
 
 private:
     SynthEngine() = default;
-    bool startAudio(const std::vector<std::string>& drivers, std::string* why);
     static int renderForDriver(void* engine, int frames, int nfx, float* fx[], int nout, float* out[]);
     Status playMessage(std::uint32_t message);
     int selectInstrument(int channel, const std::function<int()>& select);

@@ -7,6 +7,9 @@ namespace midi {
 
 class WinMmOutput final : public OutputPort {
 public:
+    // Nothing to get ready: the system's MIDI output opens quickly.
+    void prepare() {}
+
     Status open(Handle* handle, std::uint32_t deviceId) override;
     Status sendShort(Handle handle, std::uint32_t message) override;
     Status close(Handle handle) override;

@@ -108,6 +108,36 @@ private slots:
         QVERIFY(reports.empty());
     }
 
+    // Loading ahead on another thread changes when the work is done, not what
+    // the open answers or reports, nor when it reports.
+    void preparedOpenAnswersAsAnOpen_data()
+    {
+        QTest::addColumn<QString>("soundFontPath");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("installed SoundFont") << QString() << true;
+        QTest::newRow("SoundFont missing") << "missing.sf2" << false;
+    }
+    void preparedOpenAnswersAsAnOpen()
+    {
+        QFETCH(QString, soundFontPath);
+        QFETCH(bool, opens);
+        const std::string path = soundFontPath.isEmpty() ? soundFont : dir.filePath(soundFontPath).toStdString();
+        FluidSynthOutput output([&] { return offline(path); });
+        output.prepare();
+        output.prepare();  // a second call changes nothing
+        QTest::qWait(50);
+        QVERIFY(reports.empty());  // nothing is said before the open
+
+        midi::Handle handle = 0;
+        const midi::Status status = output.open(&handle, 0);
+        QCOMPARE(status == midi::status::ok, opens);
+        QCOMPARE(reports.size(), std::size_t{opens ? 0u : 1u});
+        QCOMPARE(output.sendShort(handle, midi::noteOn(60)), opens ? midi::status::ok : midi::status::invalidHandle);
+        // Later opens load afresh.
+        QCOMPARE(output.close(handle), opens ? midi::status::ok : midi::status::invalidHandle);
+        QCOMPARE(output.open(&handle, 0) == midi::status::ok, opens);
+    }
+
     void failedOpenReportsWhyOnce_data()
     {
         QTest::addColumn<QString>("setup");
