@@ -7,7 +7,7 @@
 
 #include "FluidSynthOutput.h"
 #include "FrmMain.h"
-#include "NoSoundReport.h"
+#include "NoSoundReports.h"
 #include "ShortMessage.h"
 #include "SoundFontPath.h"
 
@@ -124,7 +124,7 @@ class TestSoundFontFaults : public QObject {
     Q_OBJECT
     std::string soundFont;
     QTemporaryDir dir;
-    std::vector<std::string> reports;
+    NoSoundReports reports;
 
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }
     std::string cutCopy(const char* name, std::uintmax_t bytes) const
@@ -144,10 +144,8 @@ private slots:
         if (!found)
             QSKIP("no SoundFont installed");
         soundFont = *found;
-        midi::setNoSoundSink([this](const std::string& why) { reports.push_back(why); });
     }
     void init() { reports.clear(); }
-    void cleanupTestCase() { midi::setNoSoundSink(nullptr); }
 
     void unusableSoundFontFailsOpenOnce_data();
     void unusableSoundFontFailsOpenOnce();

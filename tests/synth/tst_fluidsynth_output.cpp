@@ -2,7 +2,7 @@
 // and dead handles, and one clear report when it cannot make sound.
 
 #include "FluidSynthOutput.h"
-#include "NoSoundReport.h"
+#include "NoSoundReports.h"
 #include "ShortMessage.h"
 #include "SoundFontPath.h"
 
@@ -69,7 +69,7 @@ class TestFluidSynthOutput : public QObject {
     Q_OBJECT
     std::string soundFont;
     QTemporaryDir dir;
-    std::vector<std::string> reports;
+    NoSoundReports reports;
 
 private slots:
     void initTestCase()
@@ -78,10 +78,8 @@ private slots:
         if (!found)
             QSKIP("no SoundFont installed");
         soundFont = *found;
-        midi::setNoSoundSink([this](const std::string& why) { reports.push_back(why); });
     }
     void init() { reports.clear(); }
-    void cleanupTestCase() { midi::setNoSoundSink(nullptr); }
 
     void onlyDeviceZeroExists()
     {
