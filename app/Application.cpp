@@ -40,15 +40,16 @@ bool Application::notify(QObject* receiver, QEvent* event)
 
 void Application::runtimeError(const std::string& description)
 {
-    static bool reporting = false;
-    if (reporting)
+    // The first error ends the program; what follows from it on the way out
+    // is not news.
+    static bool reported = false;
+    if (reported)
         return;
-    reporting = true;
+    reported = true;
     std::fprintf(stderr, "plinkora: run-time error: %s\n", description.c_str());
     std::fflush(stderr);
     presenter()(QStringLiteral("Run-time error:\n\n%1").arg(QString::fromStdString(description)));
     QCoreApplication::exit(kRuntimeErrorExitCode);
-    reporting = false;
 }
 
 void Application::setErrorPresenter(ErrorPresenter newPresenter) { presenter() = std::move(newPresenter); }

@@ -17,7 +17,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows the error (the message box is replaceable for tests), writes it to
-    // stderr and makes the event loop end with kRuntimeErrorExitCode.
+    // stderr and makes the event loop end with kRuntimeErrorExitCode. Only the
+    // first error of a run is reported.
     static void runtimeError(const std::string& description);
     using ErrorPresenter = std::function<void(const QString& text)>;
     static void setErrorPresenter(ErrorPresenter presenter);

@@ -28,7 +28,9 @@ int main(int argc, char* argv[])
             QCoreApplication::exit(0);
         });
         frmMain.Show();
-        return app.exec();
+        const int status = app.exec();
+        frmMain.Unload();  // if the loop ended another way than through the window
+        return status;
     } catch (const std::exception& error) {
         Application::runtimeError(error.what());
         return kRuntimeErrorExitCode;

@@ -62,8 +62,14 @@ FrmMain::FrmMain(midi::OutputPort& port)
 
 FrmMain::~FrmMain()
 {
-    if (loaded_)
-        Unload();
+    // The program unloads the window itself before destroying it, where an
+    // error is reported; here it is the last resort, and a destructor must
+    // not throw.
+    try {
+        if (loaded_)
+            Unload();
+    } catch (...) {
+    }
 }
 
 void FrmMain::createControls()
