@@ -1,21 +1,6 @@
 #include "Application.h"
 
-#include <QMessageBox>
-
-#include <cstdio>
-#include <exception>
-
-namespace {
-
-Application::ErrorPresenter& presenter()
-{
-    static Application::ErrorPresenter instance = [](const QString& text) {
-        QMessageBox::critical(nullptr, QStringLiteral("Plinkora"), text);
-    };
-    return instance;
-}
-
-}  // namespace
+#include "RuntimeError.h"
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -28,28 +13,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        runtimeError(error.what());
-    } catch (...) {
-        runtimeError("Unknown error");
-    }
-    return false;
+    bool handled = false;
+    runGuarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
-
-void Application::runtimeError(const std::string& description)
-{
-    // The first error ends the program; what follows from it on the way out
-    // is not news.
-    static bool reported = false;
-    if (reported)
-        return;
-    reported = true;
-    std::fprintf(stderr, "plinkora: run-time error: %s\n", description.c_str());
-    std::fflush(stderr);
-    presenter()(QStringLiteral("Run-time error:\n\n%1").arg(QString::fromStdString(description)));
-    QCoreApplication::exit(kRuntimeErrorExitCode);
-}
-
-void Application::setErrorPresenter(ErrorPresenter newPresenter) { presenter() = std::move(newPresenter); }

@@ -5,6 +5,7 @@
 #include "MidiOut.h"
 #include "ProcessGuard.h"
 #include "QtMessages.h"
+#include "RuntimeError.h"
 
 #include <exception>
 
@@ -32,7 +33,7 @@ int main(int argc, char* argv[])
         frmMain.Unload();  // if the loop ended another way than through the window
         return status;
     } catch (const std::exception& error) {
-        Application::runtimeError(error.what());
+        reportRuntimeError(error.what());
         return kRuntimeErrorExitCode;
     }
 }

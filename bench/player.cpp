@@ -20,6 +20,7 @@
 #include "FrmMain.h"
 #include "ProcessGuard.h"
 #include "QtMessages.h"
+#include "RuntimeError.h"
 
 #include <QEvent>
 #include <QWindow>
@@ -166,7 +167,7 @@ int main(int argc, char* argv[])
             makeRealTime("threaded-ml");
         return app.exec();
     } catch (const std::exception& error) {
-        Application::runtimeError(error.what());
+        reportRuntimeError(error.what());
         return kRuntimeErrorExitCode;
     }
 }

@@ -7,6 +7,7 @@
 #include "KeyTranslate.h"
 #include "KeyboardMap.h"
 #include "Layout.h"
+#include "RuntimeError.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -80,7 +81,7 @@ void FrmMain::createControls()
     cmdQuit_->setGeometry(twips::toPixels(layout::kQuitButton));
     // A focused button answers Enter as well as Space, as the cancel button does.
     cmdQuit_->setAutoDefault(true);
-    connect(cmdQuit_, &QPushButton::clicked, this, &FrmMain::CmdQuit_Click);
+    connect(cmdQuit_, &QPushButton::clicked, this, [this] { runGuarded([this] { CmdQuit_Click(); }); });
 
     picture1_ = new PictureBox(this);
     picture1_->setGeometry(twips::toPixels(layout::kPanel));
@@ -103,7 +104,8 @@ void FrmMain::createKeys()
         key->setBackColor(keys::isBlack(k) ? QColor(Qt::black) : palette().color(QPalette::Button));
         key->setForeColor(keys::isBlack(k) ? QColor(Qt::white) : palette().color(QPalette::ButtonText));
         key->setAutoRedraw(true);
-        connect(key, &PictureBox::clicked, this, [this](int index) { PicA_Click(static_cast<std::int16_t>(index)); });
+        connect(key, &PictureBox::clicked, this,
+                [this](int index) { runGuarded([&] { PicA_Click(static_cast<std::int16_t>(index)); }); });
         picA_[static_cast<std::size_t>(k)] = key;
     }
 }
@@ -201,14 +203,14 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
         if (unloaded_ && isInputEvent(event->type()))
             return true;
         if (event->type() == QEvent::KeyPress && isActiveWindow())
-            previewKeyPress(*static_cast<QKeyEvent*>(event));
+            runGuarded([&] { previewKeyPress(*static_cast<QKeyEvent*>(event)); });
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
-    Unload();
+    runGuarded([this] { Unload(); });
     event->accept();
 }
 

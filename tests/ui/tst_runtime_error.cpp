@@ -6,6 +6,7 @@
 #include "Application.h"
 #include "FrmMain.h"
 #include "RecordingOutput.h"
+#include "RuntimeError.h"
 
 #include <QTemporaryFile>
 #include <QTest>
@@ -53,10 +54,10 @@ void TestRuntimeError::errorInAHandlerIsShownWrittenAndEndsTheProgram()
         try {
             frm.Unload();
         } catch (const std::exception& error) {
-            Application::runtimeError(error.what());
+            reportRuntimeError(error.what());
         }
     };
-    Application::setErrorPresenter([&](const QString& text) { shown << text; });
+    setRuntimeErrorPresenter([&](const QString& text) { shown << text; });
     LibraryGoneOnSend out;
     int exitCode = -1;
     QTemporaryFile stderrFile;
