@@ -35,13 +35,13 @@ int main(int argc, char** argv)
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, kRate, kChannels};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(kFragmentFrames * kFrameBytes);
     int error = 0;
-    pa_simple* stream = pa_simple_new(nullptr, "plinkora-bench", PA_STREAM_RECORD, argv[1], "bench recording", &spec,
+    pa_simple* stream = pa_simple_new(nullptr, "plinkora-bench", PA_STREAM_RECORD, argv[1], "bench recording", &format,
                                       nullptr, &attr, &error);
     if (!stream) {
         std::fprintf(stderr, "bench-record: %s\n", pa_strerror(error));

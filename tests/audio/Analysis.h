@@ -3,7 +3,7 @@
 
 #include "AudioFile.h"
 #include "Pitch.h"
-#include "Spectrum.h"
+#include "Fourier.h"
 
 #include <optional>
 #include <vector>

@@ -7,7 +7,7 @@
 // candidate gains nothing from the in-between points and an octave-up candidate
 // is charged for the odd partials it skips, so the true note wins.
 
-#include "Spectrum.h"
+#include "Fourier.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "Fourier.h"
 
 #include "Fft.h"
 
