@@ -51,15 +51,8 @@ bench_launch()
 
 bench_stop_app()
 {
-    local i
     kill -TERM "$E2E_APP_PID" 2>/dev/null
-    for i in {1..250}; do
-        kill -0 "$E2E_APP_PID" 2>/dev/null || break
-        [[ $(awk '{ print $3 }' "/proc/$E2E_APP_PID/stat" 2>/dev/null) == Z ]] && break
-        sleep 0.02
-    done
-    kill -KILL "$E2E_APP_PID" 2>/dev/null
-    wait "$E2E_APP_PID" 2>/dev/null
+    e2e_reap "$E2E_APP_PID" 250
 }
 
 bench_record_start()

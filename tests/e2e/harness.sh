@@ -69,6 +69,13 @@ e2e_fail()
 
 e2e_probe() { "${PLINKORA_X11PROBE:?path of plinkora-x11probe}" "$@"; }
 
+e2e_require_probe()
+{
+    [[ -n ${PLINKORA_X11PROBE:-} ]] && return 0
+    e2e_log "skipped: no plinkora-x11probe (built where Xlib is found)"
+    exit 77
+}
+
 e2e_require()
 {
     local cmd missing=()
@@ -441,6 +448,20 @@ e2e_wait_exit()
     E2E_EXIT_SECONDS=$(_e2e_seconds_since "$since")
 }
 
+# Waits up to TRIES x 20 ms for a signalled process to go, then kills it and
+# collects it: e2e_reap PID TRIES
+e2e_reap()
+{
+    local pid=$1 tries=$2
+    for ((; tries > 0; tries--)); do
+        kill -0 "$pid" 2>/dev/null || break
+        [[ $(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null) == Z ]] && break
+        sleep 0.02
+    done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
 _e2e_teardown()
 {
     local status=$? pid
@@ -454,13 +475,7 @@ _e2e_teardown()
         kill -TERM "$pid" 2>/dev/null
     done
     for pid in "${reversed[@]}"; do
-        for _ in {1..50}; do
-            kill -0 "$pid" 2>/dev/null || break
-            [[ $(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null) == Z ]] && break
-            sleep 0.02
-        done
-        kill -KILL "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+        e2e_reap "$pid" 50
     done
     if [[ $status -ne 0 && $status -ne 77 ]] || [[ -n ${E2E_KEEP:-} ]]; then
         e2e_log "kept $E2E_DIR"

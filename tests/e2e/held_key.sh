@@ -15,7 +15,7 @@ readonly SINGLE=(0.3 0.3) REPEATED=(0.95 0.3)
 readonly RISE_DB=3
 
 e2e_require Xvfb xdotool pulseaudio parec pactl
-[[ -n ${PLINKORA_X11PROBE:-} ]] || { e2e_log "skipped: no plinkora-x11probe (built where Xlib is found)"; exit 77; }
+e2e_require_probe
 e2e_init
 e2e_start_x
 e2e_start_audio

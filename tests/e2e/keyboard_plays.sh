@@ -25,7 +25,7 @@ readonly E4=64
 readonly OTHER_TIMBRE=0.15
 
 e2e_require Xvfb xdotool pulseaudio parec pactl
-[[ -n ${PLINKORA_X11PROBE:-} ]] || { e2e_log "skipped: no plinkora-x11probe (built where Xlib is found)"; exit 77; }
+e2e_require_probe
 e2e_init
 e2e_start_x
 e2e_start_audio

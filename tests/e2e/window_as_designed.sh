@@ -12,7 +12,7 @@ readonly WINDOW_W=571 WINDOW_H=264
 readonly SCREENS=(1280x800x24 1024x768x24)
 
 e2e_require Xvfb xdotool xprop xwininfo pulseaudio parec pactl
-[[ -n ${PLINKORA_X11PROBE:-} ]] || { e2e_log "skipped: no plinkora-x11probe (built where Xlib is found)"; exit 77; }
+e2e_require_probe
 e2e_init
 
 prop() { xprop -id "$E2E_WIN" -notype "$1"; }
