@@ -12,6 +12,7 @@
 #include "FrmMain.h"
 #include "KeyTable.h"
 #include "RecordingOutput.h"
+#include "ShortMessage.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -29,8 +30,8 @@
 
 namespace {
 
-bool isNoteOn(std::uint32_t message) { return (message & 0xF0) == 0x90; }
-int noteOf(std::uint32_t message) { return static_cast<int>((message >> 8) & 0x7F); }
+bool isNoteOn(std::uint32_t message) { return (midi::unpack(message).status & 0xF0) == 0x90; }
+int noteOf(std::uint32_t message) { return midi::unpack(message).data1; }
 
 // Stamps every note-on after the wrapped output has handled it.
 class StampingOutput final : public midi::OutputPort {

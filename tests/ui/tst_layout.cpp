@@ -5,6 +5,7 @@
 #include "KeyTable.h"
 #include "Layout.h"
 #include "RecordingOutput.h"
+#include "ShortMessage.h"
 
 #include <QPushButton>
 #include <QScreen>
@@ -53,7 +54,7 @@ struct Piano {
         const auto sent = out.sent();
         if (sent.empty())
             return kPanel;
-        return static_cast<int>((sent.front() >> 8) & 0x7F) - keys::kFirstNote;
+        return midi::unpack(sent.front()).data1 - keys::kFirstNote;
     }
 };
 
