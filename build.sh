@@ -3,6 +3,9 @@
 # (apt-get, through sudo when not root), builds, and then:
 #   ./build.sh run     starts the piano
 #   ./build.sh test    runs every test
+#   ./build.sh test-sanitized [CTEST ARGUMENTS]
+#                      only the sanitized suite, or the part of it that the
+#                      arguments pick (-R e2e_exit_paths --repeat until-fail:30)
 #   ./build.sh build   only builds
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -61,7 +64,7 @@ configure_and_build() {
 # The whole suite again, sanitized, with Clang where it is installed (it also
 # builds the libFuzzer targets). Any memory error, undefined behaviour or leak
 # fails the run; tests/reliability/lsan.supp names the few library-internal
-# allocations that are kept for the life of the process.
+# allocations that are kept for the life of the process. Arguments go to ctest.
 run_sanitized_tests() {
     local -a compiler=()
     command -v clang++ >/dev/null 2>&1 && compiler=(-DCMAKE_CXX_COMPILER=clang++)
@@ -72,7 +75,7 @@ run_sanitized_tests() {
     ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86 \
     LSAN_OPTIONS=suppressions=$PWD/tests/reliability/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir "$SANITIZER_BUILD_DIR" --output-on-failure --timeout 600
+        ctest --test-dir "$SANITIZER_BUILD_DIR" --output-on-failure --timeout 600 "$@"
 }
 
 case "${1:-run}" in
@@ -91,8 +94,13 @@ case "${1:-run}" in
         ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600
         run_sanitized_tests
         ;;
+    test-sanitized)
+        shift
+        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+        run_sanitized_tests "$@"
+        ;;
     *)
-        say "usage: ./build.sh [run|test|build]"
+        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build]"
         exit 2
         ;;
 esac
