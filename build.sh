@@ -72,7 +72,15 @@ run_sanitized_tests() {
         -DPLINKORA_SANITIZE=ON -DPLINKORA_BENCH=OFF "${compiler[@]}"
     # exitcode: a sanitizer report must not pass for the status 1 that some
     # tests expect from the program.
-    ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86 \
+    # intercept_tls_get_addr=0: this runtime (Clang 14, GCC 12) takes a dynamic
+    # TLS block that malloc happens to place 16 bytes past a page boundary for
+    # one with an old glibc's header, and records the two words before it as
+    # the block's range; at exit LeakSanitizer's tracer scans that made-up
+    # range and dies ("Tracer caught signal 11 ... LeakSanitizer has
+    # encountered a fatal error"), about one program run in 60. Nothing is
+    # lost: LeakSanitizer scans whatever the dynamic loader allocates (those
+    # blocks too) as roots either way. tests/sanitizer holds both to it.
+    ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:exitcode=86:intercept_tls_get_addr=0 \
     LSAN_OPTIONS=suppressions=$PWD/tests/reliability/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir "$SANITIZER_BUILD_DIR" --output-on-failure --timeout 600 "$@"
