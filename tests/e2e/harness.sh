@@ -54,6 +54,8 @@
 # e2e_start_recording must be the first sound; each later note's start is
 # then found from its own onset near its press where the level shows one.
 
+source "$(dirname "${BASH_SOURCE[0]}")/sanitizer_report.sh"
+
 E2E_SINK=plinkora_e2e
 E2E_PRESSES=()
 E2E_STALLS=()
@@ -418,8 +420,10 @@ e2e_retry_if_stalled()
 {
     "$@" && return 0
     ((${#E2E_STALLS[@]})) || e2e_fail "$1 failed"
-    e2e_log "the machine stalled (${E2E_STALLS[*]}); $1 once more"
     e2e_end_app
+    local report
+    report=$(e2e_sanitizer_report) && e2e_fail "$1 failed with a sanitizer report: $report"
+    e2e_log "the machine stalled (${E2E_STALLS[*]}); $1 once more"
     "$@" || e2e_fail "$1 failed twice$( ((${#E2E_STALLS[@]})) && echo ", stalled again: ${E2E_STALLS[*]}")"
 }
 
@@ -477,6 +481,11 @@ _e2e_teardown()
     for pid in "${reversed[@]}"; do
         e2e_reap "$pid" 50
     done
+    local report
+    if [[ $status -eq 0 ]] && report=$(e2e_sanitizer_report); then
+        printf 'e2e: FAIL: the program made a sanitizer report: %s\n' "$report" >&2
+        status=1
+    fi
     if [[ $status -ne 0 && $status -ne 77 ]] || [[ -n ${E2E_KEEP:-} ]]; then
         e2e_log "kept $E2E_DIR"
     else
