@@ -29,7 +29,7 @@ double dot(const float* a, const float* b, std::size_t n)
 NoteLocator::NoteLocator(double rate) : rate_(rate)
 {
     midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-    config.audioDrivers.clear();
+    config.audioOutputs.clear();
     config.sampleRate = rate;
     engine_ = midi::SynthEngine::create(config, nullptr, nullptr);
 }

@@ -76,9 +76,9 @@ bool createInChild(const midi::SynthConfig& config, Sample* sample)
 std::vector<Sample> timeCreates(bool dynamicLoading, int runs, const std::string& driver = {})
 {
     midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-    config.audioDrivers.clear();
+    config.audioOutputs.clear();
     if (!driver.empty())
-        config.audioDrivers.push_back(driver);
+        config.audioOutputs.push_back(driver);
     config.dynamicSampleLoading = dynamicLoading;
     std::vector<Sample> samples;
     for (int i = 0; i <= runs; ++i) {

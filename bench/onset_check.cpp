@@ -32,7 +32,7 @@ int main(int argc, char** argv)
 {
     const int notes = argc > 1 ? std::atoi(argv[1]) : 40;
     midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-    config.audioDrivers.clear();
+    config.audioOutputs.clear();
     std::string why;
     auto engine = midi::SynthEngine::create(config, &why, nullptr);
     if (!engine) {
