@@ -1,7 +1,7 @@
 #pragma once
 // Questions the tests ask of a recording, in seconds from its start.
 
-#include "AudioFile.h"
+#include "SoundFile.h"
 #include "Pitch.h"
 #include "Fourier.h"
 
