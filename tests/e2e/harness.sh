@@ -7,9 +7,12 @@
 # Source it from a bash test script, then:
 #   e2e_init                      private dir $E2E_DIR, environment, teardown on EXIT
 #   e2e_require CMD...            exit 77 (CTest: skipped) unless every command exists
+#   e2e_require_audio             the same for the commands of the chosen sound server
 #   e2e_start_x [WxHxD]           Xvfb on a free display; exports DISPLAY (again: another
 #                                 server, e.g. of another size, for the next launch)
 #   e2e_start_audio               PulseAudio with sink $E2E_SINK; exports PULSE_SERVER
+#                                 (E2E_AUDIO=pipewire: PipeWire, WirePlumber and
+#                                 pipewire-pulse on a private session bus instead)
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
@@ -88,6 +91,16 @@ e2e_require()
     fi
 }
 
+# The sound server's commands, for the one e2e_start_audio will start.
+e2e_require_audio()
+{
+    if [[ ${E2E_AUDIO:-pulseaudio} == pipewire ]]; then
+        e2e_require pipewire wireplumber pipewire-pulse dbus-daemon parec pactl
+    else
+        e2e_require pulseaudio parec pactl
+    fi
+}
+
 e2e_init()
 {
     E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/plinkora-e2e.XXXXXX") || e2e_fail "cannot make a temporary directory"
@@ -131,6 +144,7 @@ _e2e_pulse_ready() { pactl info >/dev/null 2>&1; }
 
 e2e_start_audio()
 {
+    [[ ${E2E_AUDIO:-pulseaudio} == pipewire ]] && { _e2e_start_pipewire; return; }
     local socket=$E2E_DIR/run/native
     cat >"$E2E_DIR/default.pa" <<EOF
 load-module module-null-sink sink_name=$E2E_SINK rate=48000 channels=2
@@ -143,6 +157,27 @@ EOF
     _e2e_pids+=($!)
     export PULSE_SERVER=unix:$socket
     _e2e_poll 10 _e2e_pulse_ready || e2e_fail "PulseAudio did not start: $(tail -3 "$E2E_DIR/pulse.log")"
+}
+
+# PipeWire as a desktop runs it: the daemon, WirePlumber and pipewire-pulse,
+# on a session bus of their own, with the null sink loaded through pactl.
+_e2e_start_pipewire()
+{
+    local run=$E2E_DIR/run
+    dbus-daemon --session --address="unix:path=$run/bus" --nofork --nopidfile >"$E2E_DIR/dbus.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -S "$run/bus" || e2e_fail "dbus-daemon did not start: $(tail -3 "$E2E_DIR/dbus.log")"
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus PIPEWIRE_RUNTIME_DIR=$run PULSE_SERVER=unix:$run/pulse/native
+    pipewire >"$E2E_DIR/pipewire.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -S "$run/pipewire-0" || e2e_fail "PipeWire did not start: $(tail -3 "$E2E_DIR/pipewire.log")"
+    wireplumber >"$E2E_DIR/wireplumber.log" 2>&1 &
+    _e2e_pids+=($!)
+    pipewire-pulse >"$E2E_DIR/pipewire-pulse.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 _e2e_pulse_ready || e2e_fail "pipewire-pulse did not start: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
+    pactl load-module module-null-sink sink_name="$E2E_SINK" rate=48000 channels=2 >/dev/null &&
+        pactl set-default-sink "$E2E_SINK" || e2e_fail "no null sink on PipeWire"
 }
 
 e2e_launch()
