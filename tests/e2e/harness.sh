@@ -167,7 +167,8 @@ _e2e_start_pipewire()
     dbus-daemon --session --address="unix:path=$run/bus" --nofork --nopidfile >"$E2E_DIR/dbus.log" 2>&1 &
     _e2e_pids+=($!)
     _e2e_poll 10 test -S "$run/bus" || e2e_fail "dbus-daemon did not start: $(tail -3 "$E2E_DIR/dbus.log")"
-    export DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus PIPEWIRE_RUNTIME_DIR=$run PULSE_SERVER=unix:$run/pulse/native
+    # pipewire-pulse listens in $PULSE_RUNTIME_PATH, as PulseAudio would.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus PIPEWIRE_RUNTIME_DIR=$run PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
     pipewire >"$E2E_DIR/pipewire.log" 2>&1 &
     _e2e_pids+=($!)
     _e2e_poll 10 test -S "$run/pipewire-0" || e2e_fail "PipeWire did not start: $(tail -3 "$E2E_DIR/pipewire.log")"
@@ -176,8 +177,14 @@ _e2e_start_pipewire()
     pipewire-pulse >"$E2E_DIR/pipewire-pulse.log" 2>&1 &
     _e2e_pids+=($!)
     _e2e_poll 10 _e2e_pulse_ready || e2e_fail "pipewire-pulse did not start: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
-    pactl load-module module-null-sink sink_name="$E2E_SINK" rate=48000 channels=2 >/dev/null &&
-        pactl set-default-sink "$E2E_SINK" || e2e_fail "no null sink on PipeWire"
+    # pipewire-pulse answers before it can load modules ("Not supported").
+    _e2e_poll 10 _e2e_pipewire_sink || e2e_fail "no null sink on PipeWire: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
+}
+
+_e2e_pipewire_sink()
+{
+    pactl load-module module-null-sink sink_name="$E2E_SINK" rate=48000 channels=2 >/dev/null 2>&1 &&
+        pactl set-default-sink "$E2E_SINK"
 }
 
 e2e_launch()
