@@ -191,7 +191,9 @@ e2e_launch()
 {
     [[ -x $1 ]] || e2e_fail "no program at $1"
     E2E_LAUNCH_TIME=$EPOCHREALTIME
-    "$@" >"$E2E_DIR/app.log" 2>&1 &
+    # PLINKORA_AUDIO names the analysis tool here, and the program's sound
+    # server to the program.
+    env -u PLINKORA_AUDIO "$@" >"$E2E_DIR/app.log" 2>&1 &
     E2E_APP_PID=$!
     _e2e_pids+=("$E2E_APP_PID")
 }
