@@ -5,6 +5,7 @@
 //       writes 64-frame blocks of silence into a small target buffer (128
 //       frames, minreq 32) and COUNT times, INTERVAL s plus a random part of
 //       up to 50 ms apart, starts a 5 ms burst in the next block it writes.
+//       (pipewire-pulse grants larger buffers than asked: stderr says which.)
 //       Per burst prints "STAMP KNOWN": the wall-clock moment the burst was
 //       asked for, and the latency the client computes itself: the wait until
 //       its write plus the stream latency libpulse reports at that write.
@@ -21,6 +22,7 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +84,8 @@ float sampleAt(const Client& c, long long frame)
     return t < kBurstSeconds ? kAmplitude * static_cast<float>(std::cos(2 * std::numbers::pi * kBurstHz * t)) : 0.0f;
 }
 
-void fillBlock(Client& c, float* out)
+// Up to one block: a burst asked for starts at its first frame.
+void fill(Client& c, float* out, std::size_t frames)
 {
     if (!c.tone && c.pending > 0 && !c.inBurst) {
         pa_usec_t latency = 0;
@@ -96,32 +99,28 @@ void fillBlock(Client& c, float* out)
         c.inBurst = true;
         c.phase = 0;
     }
-    for (std::size_t f = 0; f < kBlockFrames; ++f) {
+    for (std::size_t f = 0; f < frames; ++f) {
         const float v = (c.tone || c.inBurst) ? sampleAt(c, c.phase + static_cast<long long>(f)) : 0.0f;
         for (int ch = 0; ch < kChannels; ++ch)
             out[f * kChannels + static_cast<std::size_t>(ch)] = v;
     }
-    c.phase += kBlockFrames;
+    c.phase += static_cast<long long>(frames);
     if (!c.tone && c.phase >= kBurstSeconds * kRate)
         c.inBurst = false;
 }
 
+// Exactly what the server asks for, in blocks of 64 frames (the last one
+// shorter): more would pile up in its buffer and the latency would grow.
 void onWrite(pa_stream* stream, std::size_t bytes, void* data)
 {
     auto& c = *static_cast<Client*>(data);
     askRealtime(c);
-    for (std::size_t written = 0; written < bytes;) {
-        void* buffer = nullptr;
-        std::size_t size = kBlockFrames * kFrameBytes;
-        if (pa_stream_begin_write(stream, &buffer, &size) < 0 || !buffer || size < kBlockFrames * kFrameBytes) {
-            std::vector<float> own(kBlockFrames * kChannels);
-            fillBlock(c, own.data());
-            pa_stream_write(stream, own.data(), kBlockFrames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-        } else {
-            fillBlock(c, static_cast<float*>(buffer));
-            pa_stream_write(stream, buffer, kBlockFrames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-        }
-        written += kBlockFrames * kFrameBytes;
+    std::vector<float> block(kBlockFrames * kChannels);
+    for (std::size_t left = bytes / kFrameBytes; left > 0;) {
+        const std::size_t frames = std::min(left, kBlockFrames);
+        fill(c, block.data(), frames);
+        pa_stream_write(stream, block.data(), frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        left -= frames;
     }
 }
 
