@@ -10,8 +10,8 @@
 #   3. the piano four times a second, so that the sound never stops: exact
 #      digital silence of 0.5 ms or more is a dropout;
 #   4. the reference client plays a steady tone with the program's buffer
-#      (the last "buffer FRAMES" line the player printed, else its --period,
-#      else 384) for as long: its dropouts are the machine's share.
+#      (the last "buffer FRAMES" line the player printed) for as long: its
+#      dropouts are the machine's share.
 # With "busy", two busy loops (one per core) run throughout.
 #   e2e_keytosound.sh pulseaudio|pipewire idle|busy [PRESSES [PLAYER_OPTION...]]
 set -u
@@ -41,7 +41,7 @@ bench_record_start
 "$BENCH_BIN/bench-refclient" bursts "$PRESSES" 1 >"$E2E_DIR/bursts" 2>"$E2E_DIR/refclient.log" ||
     e2e_log "reference bursts: $(cat "$E2E_DIR/refclient.log")" >&2
 
-PLINKORA_AUDIO=$SERVER bench_launch "$BENCH_BIN/plinkora-bench-player" "${player_options[@]}"
+PLINKORA_AUDIO=$SERVER bench_launch "$BENCH_BIN/plinkora-bench-player" --report-buffer "${player_options[@]}"
 e2e_focus
 e2e_press_key "$F7"
 sleep 1
@@ -54,10 +54,7 @@ steady_from=$EPOCHREALTIME
 steady_to=$EPOCHREALTIME
 
 buffer=$(awk '$1 == "buffer" { b = $2 } END { print b }' "$E2E_DIR/app.log")
-for ((i = 0; i < ${#player_options[@]}; ++i)); do
-    [[ -z $buffer && ${player_options[i]} == --period ]] && buffer=${player_options[i + 1]:-}
-done
-buffer=${buffer:-384}
+[[ -n $buffer ]] || e2e_fail "the player reported no buffer: $(cat "$E2E_DIR/app.log")"
 sleep 2
 tone_from=$EPOCHREALTIME
 "$BENCH_BIN/bench-refclient" tone "$buffer" "$STEADY_SECONDS" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
