@@ -78,7 +78,8 @@ load_before=$(load_now)
 
 step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
 step "$BENCH_BIN/bench-soundfont" "$loads"
-step "$root/bench/e2e_synth_open.sh" "$loads"
+step "$root/bench/e2e_synth_open.sh" "$loads" pulseaudio
+step "$root/bench/e2e_synth_open.sh" "$loads" pipewire
 step "$BENCH_BIN/bench-programs" "$program_runs"
 step "$BENCH_BIN/bench-analyze" selfcheck 13 60
 # With the prototype that opens the synthesizer once the window is exposed.
