@@ -90,6 +90,28 @@ private slots:
     }
     void init() { reports.clear(); }
 
+    void audioOutputsTriedInOrder_data()
+    {
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<QStringList>("outputs");
+        const QStringList automatic{"pipewire", "pulseaudio", "alsa"};
+        QTest::newRow("automatic") << QByteArray() << automatic;
+        QTest::newRow("set but empty") << QByteArray("") << automatic;
+        QTest::newRow("chosen") << QByteArray("pulseaudio") << QStringList{"pulseaudio"};
+    }
+    void audioOutputsTriedInOrder()
+    {
+        QFETCH(QByteArray, chosen);
+        QFETCH(QStringList, outputs);
+        const QByteArray saved = qgetenv("PLINKORA_AUDIO");
+        restoreEnv("PLINKORA_AUDIO", chosen);
+        QStringList got;
+        for (const std::string& name : midi::defaultAudioOutputs())
+            got << QString::fromStdString(name);
+        restoreEnv("PLINKORA_AUDIO", saved);
+        QCOMPARE(got, outputs);
+    }
+
     void onlyDeviceZeroExists()
     {
         FluidSynthOutput output([this] { return offline(soundFont); });
