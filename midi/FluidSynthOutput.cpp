@@ -13,7 +13,7 @@ SynthConfig FluidSynthOutput::defaultConfig()
 {
     SynthConfig config;
     config.soundFont = findSoundFont().value_or(std::string());
-    config.audioDrivers = defaultAudioDrivers();
+    config.audioOutputs = defaultAudioOutputs();
     return config;
 }
 
@@ -28,17 +28,12 @@ Status FluidSynthOutput::open(Handle* handle, std::uint32_t deviceId)
         return status::allocated;
 
     Loaded loaded = preparing_.valid() ? preparing_.get() : load(config_());
-    if (!loaded.engine) {
+    if (loaded.status != status::ok) {
         reportNoSound(loaded.why);
         return loaded.status;
     }
-    // The audio driver comes last, on this thread, once the synth is complete.
-    if (!loaded.audioDrivers.empty() && !loaded.engine->startAudio(loaded.audioDrivers, &loaded.why)) {
-        reportNoSound(loaded.why);
-        return status::notEnabled;
-    }
     *handle = next_++;
-    open_.emplace(*handle, std::move(loaded.engine));
+    open_.emplace(*handle, std::move(loaded.device));
     return status::ok;
 }
 
@@ -51,15 +46,25 @@ void FluidSynthOutput::prepare()
 FluidSynthOutput::Loaded FluidSynthOutput::load(const SynthConfig& config)
 {
     Loaded loaded;
-    loaded.engine = SynthEngine::load(config, &loaded.why, &loaded.status);
-    loaded.audioDrivers = config.audioDrivers;
+    loaded.device.engine = SynthEngine::create(config, &loaded.why, &loaded.status);
+    if (!loaded.device.engine || config.audioOutputs.empty())
+        return loaded;
+    // The audio output comes last, once the synthesizer is complete.
+    loaded.device.audio = openAudioOutput(config.audioOutputs, *loaded.device.engine, config.audio, &loaded.why);
+    if (!loaded.device.audio)
+        loaded.status = status::notEnabled;
     return loaded;
 }
 
 Status FluidSynthOutput::sendShort(Handle handle, std::uint32_t message)
 {
-    SynthEngine* target = engine(handle);
-    return target ? target->play(message) : status::invalidHandle;
+    const auto it = open_.find(handle);
+    if (it == open_.end())
+        return status::invalidHandle;
+    const Status result = it->second.engine->play(message);
+    if (it->second.audio)
+        it->second.audio->wake();
+    return result;
 }
 
 Status FluidSynthOutput::close(Handle handle)
@@ -70,7 +75,13 @@ Status FluidSynthOutput::close(Handle handle)
 SynthEngine* FluidSynthOutput::engine(Handle handle) const
 {
     const auto it = open_.find(handle);
-    return it == open_.end() ? nullptr : it->second.get();
+    return it == open_.end() ? nullptr : it->second.engine.get();
+}
+
+AudioOutput* FluidSynthOutput::audio(Handle handle) const
+{
+    const auto it = open_.find(handle);
+    return it == open_.end() ? nullptr : it->second.audio.get();
 }
 
 }  // namespace midi
