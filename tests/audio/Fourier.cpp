@@ -35,6 +35,16 @@ struct Transform {
     double* input = nullptr;
     fftw_complex* output = nullptr;
     fftw_plan plan = nullptr;
+
+    Transform() = default;
+    Transform(const Transform&) = delete;
+    Transform& operator=(const Transform&) = delete;
+    ~Transform()
+    {
+        fftw_destroy_plan(plan);
+        fftw_free(output);
+        fftw_free(input);
+    }
 };
 
 std::mutex transforming;
