@@ -43,7 +43,7 @@ done
 
 # Every library the program is linked with comes from a package it depends on.
 depends=$(dpkg-query -W -f='${Depends}' plinkora)
-depended=$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')
+depended=$(awk -v RS='[,|]' '{ print $1 }' <<<"$depends")
 while read -r library; do
     owner=$(dpkg -S "*/$library" 2>/dev/null | head -1 | cut -d: -f1) || true
     [[ -n $owner ]] || fail "no package has $library"
