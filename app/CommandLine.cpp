@@ -27,6 +27,20 @@ constexpr std::array kQtOptions{
     QtOption{"nograb", false},     QtOption{"dograb", false},
 };
 
+const QCommandLineOption& helpOption()
+{
+    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
+                                           QStringLiteral("Show this help and exit."));
+    return option;
+}
+
+const QCommandLineOption& versionOption()
+{
+    static const QCommandLineOption option({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version and exit."));
+    return option;
+}
+
 void addQtOptions(QCommandLineParser& parser)
 {
     for (const QtOption& qt : kQtOptions) {
@@ -82,6 +96,20 @@ QString usageError(const QCommandLineParser& parser, const QStringList& argument
     return text.isEmpty() ? text : text.front().toLower() + text.mid(1);
 }
 
+void describe(QCommandLineParser& parser)
+{
+    // Qt's own options are single-dash words (-platform, -reverse).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "A three-octave piano for the computer keyboard and mouse.\n"
+        "Play the keys printed on the piano keys; F1-F12 choose the instrument, Esc quits.\n"
+        "Qt's standard options (-platform, -display, -style ...) are passed on to Qt.\n"
+        "See plinkora(1)."));
+    parser.addOption(helpOption());
+    parser.addOption(versionOption());
+    addQtOptions(parser);
+}
+
 }  // namespace
 
 std::optional<int> answerCommandLine(int argc, char** argv)
@@ -90,20 +118,7 @@ std::optional<int> answerCommandLine(int argc, char** argv)
         return std::nullopt;
 
     QCommandLineParser parser;
-    // Qt's own options are single-dash words (-platform, -reverse).
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "A three-octave piano for the computer keyboard and mouse.\n"
-        "Play the keys printed on the piano keys; F1-F12 choose the instrument, Esc quits.\n"
-        "Qt's standard options (-platform, -display, -style ...) are passed on to Qt.\n"
-        "See plinkora(1)."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    parser.addOption(help);
-    parser.addOption(version);
-    addQtOptions(parser);
-
+    describe(parser);
     const QStringList arguments = argumentList(argc, argv);
     if (!parser.parse(arguments))
         return print(stderr, QStringLiteral("plinkora: %1\n").arg(usageError(parser, arguments)), kUsageExitCode);
@@ -112,13 +127,13 @@ std::optional<int> answerCommandLine(int argc, char** argv)
         return print(stderr, QStringLiteral("plinkora: unexpected argument '%1' (try plinkora --help)\n").arg(stray),
                      kUsageExitCode);
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(helpOption())) {
         // Without an application object the parser cannot know the program's name.
         QString text = parser.helpText();
         text.replace(QStringLiteral("<executable_name>"), QStringLiteral("plinkora"));
         return print(stdout, text, 0);
     }
-    if (parser.isSet(version))
+    if (parser.isSet(versionOption()))
         return print(stdout, QStringLiteral("plinkora " PLINKORA_VERSION "\n"), 0);
     return std::nullopt;
 }
