@@ -32,6 +32,10 @@ struct AudioOptions {
     int bufferFrames = 256;
     int maxBufferFrames = 1024;
     int growStepFrames = 64;
+    // How much audio the server asks for at a time, where it lets the
+    // client choose (PulseAudio's minreq): a note waits up to this long for
+    // its render.
+    int requestFrames = 64;
     // After this long without sound and without a message the output stops
     // asking for audio, so an idle piano costs no CPU; the next message wakes
     // it. 0 never rests.

@@ -31,8 +31,6 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
-// The server asks for audio one synthesizer block at a time.
-constexpr int kMinRequestFrames = kSynthBlockFrames;
 constexpr pa_stream_flags_t kStreamFlags = PA_STREAM_ADJUST_LATENCY;
 
 std::uint32_t bytesOf(int frames) { return static_cast<std::uint32_t>(frames * kFrameBytes); }
@@ -155,7 +153,7 @@ pa_buffer_attr PulseAudioOut::bufferAttr(int frames) const
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = bytesOf(frames);
     attr.prebuf = static_cast<std::uint32_t>(-1);  // start once the target is there
-    attr.minreq = bytesOf(kMinRequestFrames);
+    attr.minreq = bytesOf(pump_.options().requestFrames);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
 }
