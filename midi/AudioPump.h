@@ -41,6 +41,37 @@ private:
     std::atomic<int> buffer_;
 };
 
+// What every backend answers the same way, from its pump.
+class PumpedOutput : public AudioOutput {
+public:
+    int bufferFrames() const override { return pump_.bufferFrames(); }
+    bool resting() const override { return pump_.resting(); }
+
+protected:
+    PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    // Tells the measurements the buffer's size, where they asked.
+    void reportBuffer(int frames) const
+    {
+        if (pump_.options().bufferChanged)
+            pump_.options().bufferChanged(frames);
+    }
+
+    AudioPump pump_;
+};
+
+// Holds a sound server library's loop lock for a scope.
+template <typename Loop, void (*lock)(Loop*), void (*unlock)(Loop*)>
+class LoopLock {
+public:
+    explicit LoopLock(Loop* loop) : loop_(loop) { lock(loop_); }
+    ~LoopLock() { unlock(loop_); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+private:
+    Loop* loop_;
+};
+
 // Rounds a frame count down to whole synthesizer blocks: a partial block
 // would be rendered ahead of need, and a note played meanwhile would wait
 // for the block after it.

@@ -26,27 +26,16 @@ constexpr std::uint32_t kFrameBytes = kChannels * sizeof(float);
 // A daemon that accepted us but never brings the stream up is as good as none.
 constexpr int kStartSeconds = 2;
 
-class PipeWireOut final : public AudioOutput {
+class PipeWireOut final : public PumpedOutput {
 public:
-    PipeWireOut(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    PipeWireOut(AudioSource& source, const AudioOptions& options) : PumpedOutput(source, options) {}
     ~PipeWireOut() override;
 
     bool open(std::string* why);
     void wake() override;
-    int bufferFrames() const override { return pump_.bufferFrames(); }
-    bool resting() const override { return pump_.resting(); }
 
 private:
-    class Lock {
-    public:
-        explicit Lock(pw_thread_loop* loop) : loop_(loop) { pw_thread_loop_lock(loop_); }
-        ~Lock() { pw_thread_loop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pw_thread_loop* loop_;
-    };
+    using Lock = LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
 
     bool connectStream(std::string* why);
     bool waitForStream(std::string* why);
@@ -55,7 +44,6 @@ private:
     static int onRest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
     void process();
 
-    AudioPump pump_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
     pw_core* core_ = nullptr;
@@ -190,8 +178,7 @@ bool PipeWireOut::waitForStream(std::string* why)
         switch (pw_stream_get_state(stream_, &error)) {
         case PW_STREAM_STATE_PAUSED:
         case PW_STREAM_STATE_STREAMING:
-            if (pump_.options().bufferChanged)
-                pump_.options().bufferChanged(pump_.bufferFrames());
+            reportBuffer(pump_.bufferFrames());
             return true;
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:

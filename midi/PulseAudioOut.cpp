@@ -35,27 +35,16 @@ constexpr pa_stream_flags_t kStreamFlags = PA_STREAM_ADJUST_LATENCY;
 
 std::uint32_t bytesOf(int frames) { return static_cast<std::uint32_t>(frames * kFrameBytes); }
 
-class PulseAudioOut final : public AudioOutput {
+class PulseAudioOut final : public PumpedOutput {
 public:
-    PulseAudioOut(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    PulseAudioOut(AudioSource& source, const AudioOptions& options) : PumpedOutput(source, options) {}
     ~PulseAudioOut() override;
 
     bool open(std::string* why);
     void wake() override;
-    int bufferFrames() const override { return pump_.bufferFrames(); }
-    bool resting() const override { return pump_.resting(); }
 
 private:
-    class Lock {
-    public:
-        explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-        ~Lock() { pa_threaded_mainloop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pa_threaded_mainloop* loop_;
-    };
+    using Lock = LoopLock<pa_threaded_mainloop, pa_threaded_mainloop_lock, pa_threaded_mainloop_unlock>;
 
     bool connectContext(std::string* why);
     bool connectStream(std::string* why);
@@ -75,7 +64,6 @@ private:
     void grow();
     void lost();
 
-    AudioPump pump_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
@@ -188,8 +176,7 @@ bool PulseAudioOut::connectStream(std::string* why)
         }
         pa_threaded_mainloop_wait(loop_);
     }
-    if (pump_.options().bufferChanged)
-        pump_.options().bufferChanged(pump_.bufferFrames());
+    reportBuffer(pump_.bufferFrames());
     return true;
 }
 
@@ -264,8 +251,7 @@ void PulseAudioOut::grow()
         return;
     const pa_buffer_attr attr = bufferAttr(frames);
     drop(pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr));
-    if (pump_.options().bufferChanged)
-        pump_.options().bufferChanged(frames);
+    reportBuffer(frames);
 }
 
 void PulseAudioOut::lost()
