@@ -56,6 +56,8 @@ public:
     virtual int bufferFrames() const = 0;
     // True while it rests for silence.
     virtual bool resting() const = 0;
+    // True once its sound server has gone: it will never play again.
+    virtual bool lost() const = 0;
 
 protected:
     AudioOutput() = default;

@@ -1,5 +1,7 @@
 #include "AudioPump.h"
 
+#include "NoSoundReport.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -47,6 +49,12 @@ int AudioPump::grownBuffer()
         return 0;
     buffer_.store(next, std::memory_order_relaxed);
     return next;
+}
+
+void PumpedOutput::lose(const std::string& why)
+{
+    if (!lost_.exchange(true))
+        reportNoSound("the connection to the sound server was lost (" + why + ")");
 }
 
 int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }

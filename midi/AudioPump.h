@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace midi {
 
@@ -46,9 +47,12 @@ class PumpedOutput : public AudioOutput {
 public:
     int bufferFrames() const override { return pump_.bufferFrames(); }
     bool resting() const override { return pump_.resting(); }
+    bool lost() const override { return lost_.load(); }
 
 protected:
     PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    // The server has gone: said once, in the one "no sound" line.
+    void lose(const std::string& why);
     // Tells the measurements the buffer's size, where they asked.
     void reportBuffer(int frames) const
     {
@@ -57,6 +61,9 @@ protected:
     }
 
     AudioPump pump_;
+
+private:
+    std::atomic<bool> lost_{false};
 };
 
 // Holds a sound server library's loop lock for a scope.

@@ -49,6 +49,7 @@ private:
     pw_core* core_ = nullptr;
     pw_stream* stream_ = nullptr;
     spa_hook listener_{};
+    bool opened_ = false;  // under the loop lock
     pw_stream_events events_{};
 };
 
@@ -86,8 +87,11 @@ PipeWireOut::~PipeWireOut()
     if (loop_) {
         {
             Lock lock(loop_);
-            if (stream_)
+            if (stream_) {
+                // Closing is not losing the daemon.
+                spa_hook_remove(&listener_);
                 pw_stream_destroy(stream_);
+            }
             if (core_)
                 pw_core_disconnect(core_);
         }
@@ -178,6 +182,7 @@ bool PipeWireOut::waitForStream(std::string* why)
         switch (pw_stream_get_state(stream_, &error)) {
         case PW_STREAM_STATE_PAUSED:
         case PW_STREAM_STATE_STREAMING:
+            opened_ = true;
             reportBuffer(pump_.bufferFrames());
             return true;
         case PW_STREAM_STATE_ERROR:
@@ -194,9 +199,13 @@ bool PipeWireOut::waitForStream(std::string* why)
     }
 }
 
-void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state, const char*)
+void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state state, const char* error)
 {
-    pw_thread_loop_signal(static_cast<PipeWireOut*>(self)->loop_, false);
+    auto* out = static_cast<PipeWireOut*>(self);
+    // A stream that played and then errs or disconnects has lost its daemon.
+    if (out->opened_ && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED))
+        out->lose(error ? error : "PipeWire disconnected");
+    pw_thread_loop_signal(out->loop_, false);
 }
 
 void PipeWireOut::onProcess(void* self) { static_cast<PipeWireOut*>(self)->process(); }

@@ -12,7 +12,6 @@
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
-#include "NoSoundReport.h"
 #include "Realtime.h"
 
 #include <pulse/context.h>
@@ -62,14 +61,14 @@ private:
     static void onUnderflow(pa_stream* stream, void* self);
     void write(std::size_t bytes);
     void grow();
-    void lost();
+    void connectionLost();
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool corked_ = false;          // under the mainloop lock
     bool realtimeAsked_ = false;   // mainloop thread only
-    bool reportedLost_ = false;    // mainloop thread only
+    bool opened_ = false;          // under the mainloop lock
 };
 
 PulseAudioOut::~PulseAudioOut()
@@ -176,6 +175,7 @@ bool PulseAudioOut::connectStream(std::string* why)
         }
         pa_threaded_mainloop_wait(loop_);
     }
+    opened_ = true;
     reportBuffer(pump_.bufferFrames());
     return true;
 }
@@ -183,14 +183,18 @@ bool PulseAudioOut::connectStream(std::string* why)
 void PulseAudioOut::onContextState(pa_context* context, void* self)
 {
     auto* out = static_cast<PulseAudioOut*>(self);
-    if (pa_context_get_state(context) == PA_CONTEXT_FAILED && out->stream_)
-        out->lost();
+    if (pa_context_get_state(context) == PA_CONTEXT_FAILED)
+        out->connectionLost();
     pa_threaded_mainloop_signal(out->loop_, 0);
 }
 
-void PulseAudioOut::onStreamState(pa_stream*, void* self)
+// The server ends a stream whose sink went with nothing to move it to.
+void PulseAudioOut::onStreamState(pa_stream* stream, void* self)
 {
-    pa_threaded_mainloop_signal(static_cast<PulseAudioOut*>(self)->loop_, 0);
+    auto* out = static_cast<PulseAudioOut*>(self);
+    if (pa_stream_get_state(stream) == PA_STREAM_FAILED)
+        out->connectionLost();
+    pa_threaded_mainloop_signal(out->loop_, 0);
 }
 
 void PulseAudioOut::onWrite(pa_stream*, std::size_t bytes, void* self) { static_cast<PulseAudioOut*>(self)->write(bytes); }
@@ -254,12 +258,11 @@ void PulseAudioOut::grow()
     reportBuffer(frames);
 }
 
-void PulseAudioOut::lost()
+void PulseAudioOut::connectionLost()
 {
-    if (reportedLost_)
-        return;
-    reportedLost_ = true;
-    reportNoSound("the connection to the sound server was lost (" + error() + ")");
+    // Failures while opening are the open's to report.
+    if (opened_)
+        lose(error());
 }
 
 }  // namespace
