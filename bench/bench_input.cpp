@@ -169,7 +169,7 @@ void benchSynth(int presses, const std::vector<int>& keys, const std::vector<int
 {
     midi::FluidSynthOutput synth([] {
         midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-        config.audioDrivers.clear();
+        config.audioOutputs.clear();
         return config;
     });
     StampingOutput out(synth);

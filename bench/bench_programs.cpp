@@ -32,7 +32,7 @@ struct Costs {
 void runOnce(bool dynamicLoading, Costs& costs)
 {
     midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-    config.audioDrivers.clear();
+    config.audioOutputs.clear();
     config.dynamicSampleLoading = dynamicLoading;
     std::string why;
     auto engine = midi::SynthEngine::create(config, &why, nullptr);

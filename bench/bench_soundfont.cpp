@@ -2,9 +2,10 @@
 // the synthesizer's share of the program's start-up, with dynamic sample
 // loading on (the program's setting) and off; and the resident memory one
 // engine adds (first run, before any other engine has touched the heap).
-//   bench-soundfont [RUNS [DRIVER]]
-// With DRIVER (e.g. pulseaudio, which needs a running server), only the whole
-// open with that audio driver is timed: SoundFont load plus driver start.
+//   bench-soundfont [RUNS [OUTPUTS]]
+// With OUTPUTS (audio outputs tried in order, comma-separated, e.g.
+// pipewire,pulseaudio, which need a running server), only the whole open is
+// timed: SoundFont load plus the first audio output that opens.
 // Every create runs in a fresh child process: FluidSynth keeps loaded samples
 // in a per-process cache, so a second load in the same process is no start-up.
 
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,13 +57,17 @@ bool createInChild(const midi::SynthConfig& config, Sample* sample)
         const double rssBefore = residentMegabytes();
         const auto start = bench::Steady::now();
         auto engine = midi::SynthEngine::create(config, &why, nullptr);
+        std::unique_ptr<midi::AudioOutput> audio;
+        if (engine && !config.audioOutputs.empty())
+            audio = midi::openAudioOutput(config.audioOutputs, *engine, config.audio, &why);
         s.ms = bench::microsecondsBetween(start, bench::Steady::now()) / 1000.0;
         s.addedMegabytes = residentMegabytes() - rssBefore;
-        if (!engine)
+        const bool opened = engine && (config.audioOutputs.empty() || audio);
+        if (!opened)
             std::fprintf(stderr, "bench-soundfont: %s\n", why.c_str());
         else if (write(channel[1], &s, sizeof s) != sizeof s)
             _exit(1);
-        _exit(engine ? 0 : 1);
+        _exit(opened ? 0 : 1);
     }
     close(channel[1]);
     const bool got = child > 0 && read(channel[0], sample, sizeof *sample) == sizeof *sample;
@@ -73,12 +79,13 @@ bool createInChild(const midi::SynthConfig& config, Sample* sample)
 }
 
 // Per create, the first (cold page cache) not counted.
-std::vector<Sample> timeCreates(bool dynamicLoading, int runs, const std::string& driver = {})
+std::vector<Sample> timeCreates(bool dynamicLoading, int runs, const std::string& outputs = {})
 {
     midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-    config.audioDrivers.clear();
-    if (!driver.empty())
-        config.audioDrivers.push_back(driver);
+    config.audioOutputs.clear();
+    std::stringstream names(outputs);
+    for (std::string name; std::getline(names, name, ',');)
+        config.audioOutputs.push_back(name);
     config.dynamicSampleLoading = dynamicLoading;
     std::vector<Sample> samples;
     for (int i = 0; i <= runs; ++i) {
@@ -105,10 +112,11 @@ int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
     if (argc > 2) {
-        const std::string driver = argv[2];
-        const auto ms = field(timeCreates(true, runs, driver), &Sample::ms);
-        bench::report("synth_open_with_" + driver, bench::median(ms), "ms",
-                      "SynthEngine::create, dynamic loading, fresh process each, median of " + std::to_string(runs)
+        const std::string outputs = argv[2];
+        const auto ms = field(timeCreates(true, runs, outputs), &Sample::ms);
+        bench::report("synth_open_with_" + outputs, bench::median(ms), "ms",
+                      "SynthEngine::create then the first of these audio outputs that opens, dynamic loading, "
+                      "fresh process each, median of " + std::to_string(runs)
                           + ", max " + std::to_string(bench::percentile(ms, 100)));
         return 0;
     }

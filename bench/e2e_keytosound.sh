@@ -1,46 +1,91 @@
 #!/usr/bin/env bash
-# Key-to-sound through a real X server and audio server, for one audio period
-# size: the synth's period is chosen through plinkora-bench-player. Presses
-# piano keys through XTest every 0.8 s (the earlier notes keep sounding), and
-# finds each note in the null sink's monitor. With "busy", two busy loops at
-# normal priority (one per core) run meanwhile. As $BENCH_AS_USER if set.
-#   e2e_keytosound.sh PERIOD idle|busy [PRESSES [PLAYER_OPTION...]]
+# Key-to-sound and dropouts through a real X server and sound server, beside a
+# reference client of known latency: one server, one recording of its null
+# sink, in this order:
+#   1. the reference client sounds bursts at stamped moments (its latency is
+#      what it computes itself); what the recording adds is the chain's share;
+#   2. the program (plinkora-bench-player) plays F7 xylophone notes through
+#      XTest presses 1 to 1.05 s apart (random: a fixed interval can meet the
+#      audio at one phase every time and hide the spread);
+#   3. the piano four times a second, so that the sound never stops: exact
+#      digital silence of 0.5 ms or more is a dropout;
+#   4. the reference client plays a steady tone with the program's buffer
+#      (the last "buffer FRAMES" line the player printed) for as long: its
+#      dropouts are the machine's share.
+# With "busy", two busy loops (one per core) run throughout.
+#   e2e_keytosound.sh pulseaudio|pipewire idle|busy [PRESSES [PLAYER_OPTION...]]
 set -u
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../tests/e2e/harness.sh"
 source "$here/e2e_common.sh"
 
-readonly PERIOD=$1 LOAD=$2 PRESSES=${3:-40}
+readonly SERVER=$1 LOAD=$2 PRESSES=${3:-40}
 player_options=("${@:4}")
-readonly INTERVAL=0.8
-# X keycodes of 24 piano keys over the three octaves (Q W E R Z A X S C D F V
-# G B H J N K M L U I O P), so that each press is a different note from the last.
+readonly XYLOPHONE=13 F7=73 F1=67
+# X keycodes of 24 piano keys over the three octaves, each press a different
+# note from the last.
 readonly KEYCODES=(24 25 26 27 52 38 53 39 54 40 41 55 42 56 43 44 57 45 58 46 30 31 32 33)
-readonly RATE=48000
+readonly STEADY_SECONDS=$((PRESSES > 20 ? PRESSES : 20))
 : "${BENCH_BIN:?}"
 
-e2e_require Xvfb xdotool pulseaudio pactl
+export E2E_AUDIO=$SERVER
+e2e_require Xvfb
+e2e_require_audio
 e2e_init
 e2e_start_x
 e2e_start_audio
 [[ -n $BENCH_AS_USER ]] && bench_open_to_user "$BENCH_AS_USER"
-bench_launch "$BENCH_BIN/plinkora-bench-player" --period "$PERIOD" "${player_options[@]}"
-e2e_focus
 [[ $LOAD == busy ]] && bench_busy_start 2
 bench_record_start
-"$BENCH_BIN/bench-xtool" keys "$INTERVAL" "$PRESSES" "${KEYCODES[@]}" >"$E2E_DIR/presses" || e2e_fail "presses failed"
+
+"$BENCH_BIN/bench-refclient" bursts "$PRESSES" 1 >"$E2E_DIR/bursts" 2>"$E2E_DIR/refclient.log" ||
+    e2e_log "reference bursts: $(cat "$E2E_DIR/refclient.log")" >&2
+
+PLINKORA_AUDIO=$SERVER bench_launch "$BENCH_BIN/plinkora-bench-player" --report-buffer "${player_options[@]}"
+e2e_focus
+e2e_press_key "$F7"
 sleep 1
+"$BENCH_BIN/bench-xtool" keys 1:1.05 "$PRESSES" "${KEYCODES[@]}" >"$E2E_DIR/presses" || e2e_fail "presses failed"
+sleep 1
+
+e2e_press_key "$F1"
+steady_from=$EPOCHREALTIME
+"$BENCH_BIN/bench-xtool" keys 0.25 $((STEADY_SECONDS * 4)) "${KEYCODES[@]}" >/dev/null || e2e_fail "presses failed"
+steady_to=$EPOCHREALTIME
+
+buffer=$(awk '$1 == "buffer" { b = $2 } END { print b }' "$E2E_DIR/app.log")
+[[ -n $buffer ]] || e2e_fail "the player reported no buffer: $(cat "$E2E_DIR/app.log")"
+sleep 2
+tone_from=$EPOCHREALTIME
+"$BENCH_BIN/bench-refclient" tone "$buffer" "$STEADY_SECONDS" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
+tone_to=$EPOCHREALTIME
 bench_record_stop
 bench_busy_stop
 
-scenario="period=$PERIOD,load=$LOAD,user=${BENCH_AS_USER:-$(id -un)}"
+scenario="server=$SERVER,load=$LOAD,user=${BENCH_AS_USER:-$(id -un)}"
 ((${#player_options[@]})) && scenario+=",player=${player_options[*]}"
-"$BENCH_BIN/bench-analyze" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "$E2E_DIR/presses" |
+tagged()
+{
     while IFS=$'\t' read -r name value unit detail; do
-        bench_result "$name[$scenario]" "$value" "$unit" "$detail"
+        [[ -n $name ]] && bench_result "$name[$scenario]" "$value" "$unit" "$detail"
     done
-bench_result "implied_latency[$scenario]" "$(awk -v p="$PERIOD" -v r="$RATE" 'BEGIN { printf "%.2f", p / r * 1000 }')" ms \
-    "one period queued: period / rate"
-bench_result "load_average[$scenario]" "$(awk '{ print $1 }' /proc/loadavg)" load "1-minute load average at the end, busy loops included"
-[[ -s $E2E_DIR/app.log ]] && e2e_log "the player wrote: $(head -3 "$E2E_DIR/app.log")" >&2
+}
+analyze() { "$BENCH_BIN/bench-analyze" "$1" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "${@:2}" 2>>"$E2E_DIR/events"; }
+
+# The program's floor: the chain plus the audio its buffer holds.
+reference=$(analyze reference "$E2E_DIR/bursts")
+tagged <<<"$reference"
+chain=$(awk -F'\t' '$1 == "chain_median" { print $2 }' <<<"$reference")
+floor=$(awk -v c="${chain:-0}" -v b="$buffer" 'BEGIN { printf "%.3f", c + b / 48 }')
+"$BENCH_BIN/bench-analyze" keys "$XYLOPHONE" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "$E2E_DIR/presses" "$floor" \
+    2>>"$E2E_DIR/events" | grep -v '^sink_drift' | tagged
+bench_result "key_to_sound_floor[$scenario]" "$floor" ms "chain median + buffer of $buffer frames"
+analyze dropouts "$steady_from" "$steady_to" | grep '^dropouts' | tagged
+analyze dropouts "$tone_from" "$tone_to" | grep '^dropouts' | sed 's/^dropouts/reference_dropouts/' | tagged
+bench_result "reference_underflows[$scenario]" "$(awk '{ print $2 }' "$E2E_DIR/tone")" count \
+    "the server's count for the tone, buffer $buffer frames"
+bench_result "buffer[$scenario]" "$buffer" frames "the program's, for the tone"
+bench_result "load_average[$scenario]" "$(awk '{ print $1 }' /proc/loadavg)" load "1-minute load average at the end"
+e2e_log "$(sort -u "$E2E_DIR/refclient.log" | tr '\n' ' ')" >&2
+[[ -s $E2E_DIR/app.log ]] && e2e_log "the player wrote: $(grep -v '^buffer' "$E2E_DIR/app.log" | head -3)" >&2
 exit 0

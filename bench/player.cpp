@@ -1,17 +1,20 @@
 // plinkora-bench-player: the program as app/main.cpp builds it, but with the
-// synthesizer's audio period chosen on the command line, so the benchmarks can
-// measure key-to-sound per period size through the real window and input path.
-// The program itself takes no options; this launcher exists only for bench/.
-//   plinkora-bench-player [--period FRAMES] [--rt-mainloop] [--trace-start]
+// audio output and its buffer chosen on the command line, so the benchmarks
+// can measure key-to-sound per output and buffer size through the real window
+// and input path. This launcher exists only for bench/.
+//   plinkora-bench-player [--audio NAME] [--buffer FRAMES] [--max-buffer FRAMES]
+//                         [--request FRAMES] [--report-buffer] [--trace-start]
+//                         [--defer-synth]
+// --audio: pipewire, pulseaudio, alsa (default: as the program chooses).
+// --buffer: the starting target of audio queued in the server; --max-buffer
+// how far it may grow on underflows; --request how much PulseAudio asks for
+// at a time (the program's defaults otherwise).
+// --report-buffer prints "buffer FRAMES" on stdout when the stream starts and
+// whenever its buffer grows.
 // --trace-start prints the wall-clock time of each stage of the start-up
 // ("STAGE SECONDS" lines on stdout), to split the launch time.
 // --defer-synth is a prototype: the synthesizer opens once the window is
 // exposed rather than before it is shown (see DeferredOutput.h).
-// --rt-mainloop is a prototype: libpulse's simple API hands every period to
-// the server through a mainloop thread of its own ("threaded-ml") at normal
-// priority, even when FluidSynth's audio thread is real-time; this gives that
-// thread the audio thread's real-time priority (where permitted) to see
-// whether it is what drops out under load.
 
 #include "Application.h"
 #include "Clock.h"
@@ -25,22 +28,16 @@
 #include <QEvent>
 #include <QWindow>
 
-#include <sched.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 namespace {
 
-constexpr int kMinPeriod = 16;
-constexpr int kMaxPeriod = 8192;
-constexpr int kAudioThreadPriority = 60;  // FluidSynth's audio.realtime-prio default
+constexpr int kMinFrames = 64;
+constexpr int kMaxFrames = 8192;
 
 bool hasFlag(int argc, char** argv, const char* flag)
 {
@@ -102,33 +99,40 @@ private:
     bool done_ = false;
 };
 
-// Gives every thread of this process named `name` real-time priority.
-void makeRealTime(const std::string& name)
+const char* valueOf(int argc, char** argv, const char* option)
 {
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(task.path() / "comm");
-        std::string threadName;
-        std::getline(comm, threadName);
-        if (threadName != name)
-            continue;
-        const sched_param param{kAudioThreadPriority};
-        if (sched_setscheduler(std::stoi(task.path().filename().string()), SCHED_FIFO, &param) != 0)
-            std::fprintf(stderr, "plinkora-bench-player: %s stays at normal priority: %s\n", name.c_str(),
-                         std::strerror(errno));
-    }
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], option) == 0)
+            return argv[i + 1];
+    return nullptr;
 }
 
-int periodFrom(int argc, char** argv)
+int framesFrom(int argc, char** argv, const char* option, int fallback)
 {
-    int period = midi::SynthConfig{}.periodSize;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--period") == 0)
-            period = std::atoi(argv[i + 1]);
-    if (period < kMinPeriod || period > kMaxPeriod) {
-        std::fprintf(stderr, "plinkora-bench-player: --period must be %d..%d\n", kMinPeriod, kMaxPeriod);
+    const char* value = valueOf(argc, argv, option);
+    const int frames = value ? std::atoi(value) : fallback;
+    if (frames < kMinFrames || frames > kMaxFrames) {
+        std::fprintf(stderr, "plinkora-bench-player: %s must be %d..%d\n", option, kMinFrames, kMaxFrames);
         std::exit(2);
     }
-    return period;
+    return frames;
+}
+
+midi::SynthConfig configFrom(int argc, char** argv)
+{
+    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    if (const char* audio = valueOf(argc, argv, "--audio"))
+        config.audioOutputs = {audio};
+    config.audio.bufferFrames = framesFrom(argc, argv, "--buffer", config.audio.bufferFrames);
+    config.audio.maxBufferFrames = std::max(config.audio.bufferFrames,
+                                            framesFrom(argc, argv, "--max-buffer", config.audio.maxBufferFrames));
+    config.audio.requestFrames = framesFrom(argc, argv, "--request", config.audio.requestFrames);
+    if (hasFlag(argc, argv, "--report-buffer"))
+        config.audio.bufferChanged = [](int frames) {
+            std::printf("buffer %d\n", frames);
+            std::fflush(stdout);
+        };
+    return config;
 }
 
 }  // namespace
@@ -137,15 +141,11 @@ int main(int argc, char* argv[])
 {
     tracing = hasFlag(argc, argv, "--trace-start");
     stage("main");
-    const int period = periodFrom(argc, argv);
+    const midi::SynthConfig config = configFrom(argc, argv);
     installQtMessageHandler();
     Application app(argc, argv);
     stage("application");
-    midi::FluidSynthOutput synth([period] {
-        midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
-        config.periodSize = period;
-        return config;
-    });
+    midi::FluidSynthOutput synth([&config] { return config; });
     TracedOutput traced(synth);
     bench::DeferredOutput deferred(traced);
     OpenWhenExposed opener(deferred);
@@ -163,8 +163,6 @@ int main(int argc, char* argv[])
         });
         frmMain.Show();
         stage("shown");
-        if (hasFlag(argc, argv, "--rt-mainloop"))
-            makeRealTime("threaded-ml");
         return app.exec();
     } catch (const std::exception& error) {
         reportRuntimeError(error.what());

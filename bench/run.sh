@@ -6,6 +6,8 @@
 #     --no-vmpk   skip the comparison with VMPK (otherwise installed with
 #                 apt-get when missing and running as root)
 #     --no-user   key-to-sound only as the current user, not also as nobody
+# BENCH_PLAYER_OPTIONS are passed to plinkora-bench-player in the key-to-sound
+# runs (on PulseAudio and, where installed, on a private PipeWire).
 # The raw results stay in build-bench/bench-results/results.tsv.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,13 +21,13 @@ for arg in "$@"; do
     --quick) quick=1 ;;
     --no-vmpk) vmpk=0 ;;
     --no-user) other_user= ;;
-    *) sed -n '2,11p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
     esac
 done
 if ((quick)); then
-    launches=3 presses=1000 loads=5 program_runs=3 sound_presses=20 periods=(128 256 512)
+    launches=3 presses=1000 loads=5 program_runs=3 sound_presses=8
 else
-    launches=15 presses=10000 loads=15 program_runs=9 sound_presses=50 periods=(128 192 256 384 512)
+    launches=15 presses=10000 loads=15 program_runs=9 sound_presses=60
 fi
 
 log() { printf 'bench: %s\n' "$*" >&2; }
@@ -36,8 +38,8 @@ build_all()
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPLINKORA_BENCH=ON -DBUILD_TESTING=OFF >"$out/build.log" 2>&1 || return 1
     # The pictures' object first: a fresh parallel build can archive the UI library without it.
     cmake --build "$build" --parallel 2 --target plinkora_resources >>"$out/build.log" 2>&1 || return 1
-    cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-onset-check \
-        bench-analyze plinkora-bench-player bench-xtool bench-record >>"$out/build.log" 2>&1 || return 1
+    cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-analyze \
+        plinkora-bench-player bench-xtool bench-record bench-refclient >>"$out/build.log" 2>&1 || return 1
     program=$build/app/plinkora program_note=
     if ! cmake --build "$build" --parallel 2 --target plinkora >>"$out/build.log" 2>&1; then
         # Same window and synthesizer, built from bench/ with the default period.
@@ -76,9 +78,10 @@ load_before=$(load_now)
 
 step env QT_QPA_PLATFORM=offscreen "$BENCH_BIN/bench-input" "$presses"
 step "$BENCH_BIN/bench-soundfont" "$loads"
-step "$root/bench/e2e_synth_open.sh" "$loads"
+step "$root/bench/e2e_synth_open.sh" "$loads" pulseaudio
+step "$root/bench/e2e_synth_open.sh" "$loads" pipewire
 step "$BENCH_BIN/bench-programs" "$program_runs"
-step "$BENCH_BIN/bench-onset-check" 60
+step "$BENCH_BIN/bench-analyze" selfcheck 13 60
 # With the prototype that opens the synthesizer once the window is exposed.
 launch=("$root/bench/e2e_launch.sh" "$launches" plinkora Plinkora "$program"
     prototype-deferred-synth Plinkora "$BENCH_BIN/plinkora-bench-player --defer-synth")
@@ -94,20 +97,18 @@ step "$root/bench/e2e_footprint.sh" plinkora --play -- "$program"
 [[ ${footprints[*]} == *vmpk* ]] && step "$root/bench/e2e_footprint.sh" vmpk -- "$(command -v vmpk)"
 users=("")
 [[ -n $other_user && $(id -u) -eq 0 ]] && id "$other_user" >/dev/null 2>&1 && command -v setpriv >/dev/null && users+=("$other_user")
+servers=(pulseaudio)
+command -v pipewire >/dev/null && command -v wireplumber >/dev/null && servers+=(pipewire)
+# Options for plinkora-bench-player, e.g. BENCH_PLAYER_OPTIONS="--report-buffer".
+read -r -a player_options <<<"${BENCH_PLAYER_OPTIONS:-}"
 for user in "${users[@]}"; do
-    for period in "${periods[@]}"; do
+    for server in "${servers[@]}"; do
         for load in idle busy; do
-            step env BENCH_AS_USER="$user" "$root/bench/e2e_keytosound.sh" "$period" "$load" "$sound_presses"
+            step env BENCH_AS_USER="$user" "$root/bench/e2e_keytosound.sh" "$server" "$load" "$sound_presses" \
+                "${player_options[@]}"
         done
     done
 done
-# The prototype that gives libpulse's mainloop thread real-time priority (as root only).
-if [[ $(id -u) -eq 0 ]]; then
-    for period in "${periods[@]}"; do
-        step "$root/bench/e2e_keytosound.sh" "$period" busy "$sound_presses" --rt-mainloop
-    done
-    prototype_user="$(id -un),player=--rt-mainloop"
-fi
 load_after=$(load_now)
 
 {
@@ -115,5 +116,5 @@ load_after=$(load_now)
         "$(git -C "$root" rev-parse --short HEAD 2>/dev/null)" "$program_note"
     printf 'load average (1, 5, 15 min) before: %s, after: %s; %s cores; as %s\n' "$load_before" "$load_after" \
         "$(nproc)" "$(id -un)"
-    awk -f "$root/bench/summary.awk" -v periods="${periods[*]}" -v users="$(id -un) ${users[*]:1} ${prototype_user:-}" "$out/results.tsv"
+    awk -f "$root/bench/summary.awk" -v users="$(id -un) ${users[*]:1}" "$out/results.tsv"
 } | tee "$out/summary.txt"

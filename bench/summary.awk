@@ -1,12 +1,13 @@
 # Turns build-bench/bench-results/results.tsv (name, value, unit, detail,
-# command) into the benchmark tables: the single figures, key-to-sound per
-# period size and user, the targets, and the period recommendation.
-#   awk -f summary.awk -v periods="128 256" -v users="root nobody" results.tsv
+# command) into the benchmark tables: the single figures, key-to-sound and
+# dropouts per sound server, load and user beside the reference client's, and
+# the targets.
+#   awk -f summary.awk -v users="root nobody" results.tsv
 BEGIN { FS = "\t" }
 
 {
     value[$1] = $2; unit[$1] = $3; detail[$1] = $4; command[$1] = $5
-    if ($1 !~ /\[period=/) plain[++nplain] = $1
+    if ($1 !~ /\[server=/) plain[++nplain] = $1
     else if (!($5 in seenCommand)) { seenCommand[$5] = 1; soundCommands[++nsound] = $5 }
 }
 
@@ -21,8 +22,15 @@ function limitLine(label, a, limit, unitText) {
     if (!has(a)) { printf "  %-38s not measured\n", label; return }
     printf "  %-38s %s  (target < %s %s)  %s\n", label, show(a), limit, unitText, (value[a] < limit ? "met" : "MISSED")
 }
-function key(what, period, load, user) { return what "[period=" period ",load=" load ",user=" user "]" }
-function cell(what, period, load, user,    k) { k = key(what, period, load, user); return has(k) ? value[k] : "-" }
+# a <= b + slack; b "" for none.
+function notAbove(label, a, b, slack) {
+    if (b == "") { if (!has(a)) { printf "  %-38s not measured\n", label; return }
+        printf "  %-38s %s  %s\n", label, show(a), (value[a] <= slack ? "met" : "MISSED"); return }
+    if (!has(a) || !has(b)) { printf "  %-38s %s vs %s: not measured\n", label, show(a), show(b); return }
+    printf "  %-38s %s vs %s (+%s)  %s\n", label, value[a], value[b], slack, (value[a] <= value[b] + slack ? "met" : "MISSED")
+}
+function key(what, server, load, user) { return what "[server=" server ",load=" load ",user=" user "]" }
+function cell(what, server, load, user,    k) { k = key(what, server, load, user); return has(k) ? value[k] : "-" }
 
 END {
     printf "\nSingle figures (medians unless named otherwise)\n"
@@ -32,32 +40,26 @@ END {
         printf "%-44s %-12s %s  <-  %s\n", n, show(n), detail[n], command[n]
     }
 
-    np = split(periods, P, " "); nu = split(users, U, " ")
+    nu = split(users, U, " ")
+    split("pulseaudio pipewire", S, " ")
     for (u = 1; u <= nu; ++u) {
         user = U[u]
-        if (!has(key("key_to_sound_median", P[1], "idle", user)) && !has(key("key_to_sound_median", P[1], "busy", user))) continue
-        printf "\nKey-to-sound as %s (ms; XTest press to the note's first sample in the null sink's monitor)\n", user
-        printf "idle: no load of ours (others' work still runs: see the load column); busy: two busy loops added\n"
-        printf "%-7s %-8s | %-8s %-15s %-9s %-5s | %-8s %-15s %-9s %-5s | %s\n", "period", "implied", "idle med", "idle p10-p90",
-            "drop/min", "miss", "busy med", "busy p10-p90", "drop/min", "miss", "sink drift ppm; load idle/busy"
-        for (p = 1; p <= np; ++p) {
-            period = P[p]
-            implied = cell("implied_latency", period, "idle", user)
-            if (implied == "-") implied = cell("implied_latency", period, "busy", user)
-            printf "%-7s %-8s", period, implied
-            for (l = 1; l <= 2; ++l) {
-                load = l == 1 ? "idle" : "busy"
-                printf " | %-8s %-15s %-9s %-5s", cell("key_to_sound_median", period, load, user),
-                    cell("key_to_sound_p10", period, load, user) "-" cell("key_to_sound_p90", period, load, user),
-                    cell("dropouts_per_minute", period, load, user), cell("notes_missed", period, load, user)
-            }
-            printf " | %s %s; %s/%s\n", cell("sink_drift", period, "idle", user), cell("sink_drift", period, "busy", user),
-                cell("load_average", period, "idle", user), cell("load_average", period, "busy", user)
+        printf "\nKey-to-sound and dropouts as %s (ms; XTest press, or the reference's stamp, to the first sample\n", user
+        printf "of its sound in the null sink's monitor; chain = the reference client's measured - known, same run)\n"
+        printf "%-10s %-4s | %-6s %-6s %-6s | %-6s %-6s %-6s %-6s %-6s %-5s | %-8s %-8s | %s\n", "server", "load", "ref", "known",
+            "chain", "median", "p90", "max", "spread", "floor", "below", "drop/min", "ref drop", "buffer, drift ppm, load"
+        for (s = 1; s <= 2; ++s) for (l = 1; l <= 2; ++l) {
+            server = S[s]; load = l == 1 ? "idle" : "busy"
+            if (cell("key_to_sound_median", server, load, user) == "-" && cell("chain_median", server, load, user) == "-") continue
+            printf "%-10s %-4s | %-6s %-6s %-6s | %-6s %-6s %-6s %-6s %-6s %-5s | %-8s %-8s | %s, %s, %s\n", server, load,
+                cell("reference_measured_median", server, load, user), cell("reference_known_median", server, load, user),
+                cell("chain_median", server, load, user), cell("key_to_sound_median", server, load, user),
+                cell("key_to_sound_p90", server, load, user), cell("key_to_sound_max", server, load, user),
+                cell("key_to_sound_spread", server, load, user), cell("key_to_sound_floor", server, load, user),
+                cell("below_floor", server, load, user), cell("dropouts_per_minute", server, load, user),
+                cell("reference_dropouts_per_minute", server, load, user), cell("buffer", server, load, user),
+                cell("sink_drift", server, load, user), cell("load_average", server, load, user)
         }
-        recommended[user] = ""
-        for (p = 1; p <= np && recommended[user] == ""; ++p)
-            if (cell("dropouts", P[p], "busy", user) == "0" && cell("dropouts", P[p], "idle", user) ~ /^(0|-)$/)
-                recommended[user] = P[p]
     }
     if (nsound) {
         printf "\nKey-to-sound rows come from (one run each):\n"
@@ -73,19 +75,19 @@ END {
     limitLine("click to note-on p99 (synth)", "click_to_noteon_synth_p99", 1000, "us")
     for (u = 1; u <= nu; ++u) {
         user = U[u]
-        limitLine("key-to-sound median, 256, idle, " user, key("key_to_sound_median", 256, "idle", user), 10, "ms")
-        limitLine("key-to-sound median, 256, busy, " user, key("key_to_sound_median", 256, "busy", user), 10, "ms")
+        for (l = 1; l <= 2; ++l) {
+            load = l == 1 ? "idle" : "busy"
+            notAbove("PulseAudio median <= 6 ms, " load ", " user, key("key_to_sound_median", "pulseaudio", load, user), "", 6)
+            notAbove("PulseAudio max <= 8 ms, " load ", " user, key("key_to_sound_max", "pulseaudio", load, user), "", 8)
+            for (s = 1; s <= 2; ++s) {
+                server = S[s]
+                notAbove("dropouts/min vs reference, " server ", " load, key("dropouts_per_minute", server, load, user),
+                    key("reference_dropouts_per_minute", server, load, user), 0)
+            }
+            notAbove("PipeWire median vs reference + 2 ms, " load, key("key_to_sound_median", "pipewire", load, user),
+                key("reference_measured_median", "pipewire", load, user), 2)
+        }
     }
 
     ratioLine("launch, prototype deferred synth", "launch_to_window[prototype-deferred-synth]", "launch_to_window[vmpk]", "<= 0.5x", 0.5)
-    printf "\nPeriod size: the smallest with no dropout idle and under load\n"
-    for (u = 1; u <= nu; ++u) {
-        user = U[u]
-        if (!(user in recommended)) continue
-        r = recommended[user]
-        if (r == "") { printf "  as %s: none of %s was clean\n", user, periods; continue }
-        printf "  as %s: %s frames, %s ms implied; key-to-sound median %s ms idle, %s ms busy\n", user, r,
-            cell("implied_latency", r, "busy", user), cell("key_to_sound_median", r, "idle", user),
-            cell("key_to_sound_median", r, "busy", user)
-    }
 }

@@ -6,10 +6,13 @@
 //       with the title TITLE, if given) is mapped; prints "WINDOW SECONDS",
 //       SECONDS counted from the wall-clock time SINCE (as $EPOCHREALTIME
 //       gives it). Exit 1 on timeout.
-//   bench-xtool keys INTERVAL COUNT KEYCODE...
-//       COUNT key presses INTERVAL seconds apart through XTest, cycling
-//       through the X keycodes; prints per press "BEFORE AFTER KEYCODE", the
-//       wall-clock times around the press request and its round trip.
+//   bench-xtool keys INTERVAL[:MAX] COUNT KEYCODE...
+//       COUNT key presses INTERVAL seconds apart through XTest (with MAX, a
+//       random interval from INTERVAL to MAX each time), cycling through the
+//       X keycodes; prints per press "BEFORE AFTER KEYCODE", the wall-clock
+//       times around the press request and its round trip. Key-to-sound needs
+//       the random interval: presses a whole number of audio periods apart
+//       all meet the audio at the same phase, and hide its spread.
 
 #include "Clock.h"
 
@@ -22,6 +25,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,7 +36,7 @@ constexpr double kReleaseAfterSeconds = 0.03;
 
 [[noreturn]] void usage()
 {
-    std::fputs("usage: bench-xtool window PID SINCE [TIMEOUT [TITLE]] | keys INTERVAL COUNT KEYCODE...\n", stderr);
+    std::fputs("usage: bench-xtool window PID SINCE [TIMEOUT [TITLE]] | keys INTERVAL[:MAX] COUNT KEYCODE...\n", stderr);
     std::exit(2);
 }
 
@@ -119,18 +123,21 @@ int waitWindow(long pid, double since, double timeout, const std::string& title)
     return 1;
 }
 
-int pressKeys(double interval, int count, const std::vector<unsigned>& keycodes)
+int pressKeys(double interval, double longest, int count, const std::vector<unsigned>& keycodes)
 {
+    std::mt19937 random(std::random_device{}());
+    std::uniform_real_distribution<double> pause(interval, std::max(interval, longest));
     Display* display = openDisplay();
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
         std::fputs("bench-xtool: the X server has no XTest\n", stderr);
         return 1;
     }
-    const double start = bench::wallSeconds() + 0.05;
+    double next = bench::wallSeconds() + 0.05;
     for (int i = 0; i < count; ++i) {
         const unsigned keycode = keycodes[static_cast<std::size_t>(i) % keycodes.size()];
-        sleepSeconds(start + i * interval - bench::wallSeconds());
+        sleepSeconds(next - bench::wallSeconds());
+        next += pause(random);
         const double before = bench::wallSeconds();
         XTestFakeKeyEvent(display, keycode, True, CurrentTime);
         XSync(display, False);
@@ -159,7 +166,11 @@ int main(int argc, char** argv)
         std::vector<unsigned> keycodes;
         for (int i = 4; i < argc; ++i)
             keycodes.push_back(static_cast<unsigned>(std::atoi(argv[i])));
-        return pressKeys(std::atof(argv[2]), std::atoi(argv[3]), keycodes);
+        const std::string interval = argv[2];
+        const auto colon = interval.find(':');
+        const double shortest = std::atof(interval.c_str());
+        const double longest = colon == std::string::npos ? shortest : std::atof(interval.c_str() + colon + 1);
+        return pressKeys(shortest, longest, std::atoi(argv[3]), keycodes);
     }
     usage();
 }

@@ -4,6 +4,7 @@
 #include "MidiOut.h"
 #include "SynthEngine.h"
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
@@ -20,9 +21,9 @@ public:
     explicit FluidSynthOutput(ConfigSource config = defaultConfig);
     ~FluidSynthOutput() override;
 
-    // Starts loading the synthesizer and its SoundFont on another thread, so
-    // that the first open, which still waits for it and reports as ever, has
-    // less left to do.
+    // Starts loading the synthesizer and its SoundFont, then opening its audio
+    // output, on another thread, so that the first open, which still waits
+    // for it and reports as ever, has less left to do.
     void prepare();
 
     Status open(Handle* handle, std::uint32_t deviceId) override;
@@ -30,21 +31,33 @@ public:
     Status close(Handle handle) override;
 
     static SynthConfig defaultConfig();
-    // The engine behind an open handle (tests, benchmarks), or nullptr.
+    // The engine and the audio output behind an open handle (tests,
+    // benchmarks), or nullptr; the output is nullptr when it plays offline.
     SynthEngine* engine(Handle handle) const;
+    AudioOutput* audio(Handle handle) const;
 
 private:
-    struct Loaded {
+    // The audio output is opened last and, declared after the engine it
+    // renders from, closed first; so is one being opened in its place.
+    struct Device {
         std::unique_ptr<SynthEngine> engine;
-        std::vector<std::string> audioDrivers;
-        std::string why;
+        std::unique_ptr<AudioOutput> audio;
+        std::vector<std::string> audioOutputs;
+        AudioOptions audioOptions;
+        std::future<std::unique_ptr<AudioOutput>> replacement;
+        std::chrono::steady_clock::time_point lastReplacement;
+    };
+    static void replaceLostAudio(Device& device);
+    struct Loaded {
+        Device device;
+        std::string why;  // when the device is incomplete
         Status status = status::error;
     };
     static Loaded load(const SynthConfig& config);
 
     ConfigSource config_;
     std::future<Loaded> preparing_;
-    std::map<Handle, std::unique_ptr<SynthEngine>> open_;
+    std::map<Handle, Device> open_;
     // Handles count up and are never reused, so a closed handle stays invalid.
     Handle next_ = 0x51A70001;
 };

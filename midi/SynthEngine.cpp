@@ -16,10 +16,6 @@ namespace {
 
 bool setInt(fluid_settings_t* s, const char* name, int value) { return fluid_settings_setint(s, name, value) == FLUID_OK; }
 bool setNum(fluid_settings_t* s, const char* name, double value) { return fluid_settings_setnum(s, name, value) == FLUID_OK; }
-bool setStr(fluid_settings_t* s, const char* name, const std::string& value)
-{
-    return fluid_settings_setstr(s, name, value.c_str()) == FLUID_OK;
-}
 
 std::string withDetail(std::string what, const std::string& detail)
 {
@@ -29,16 +25,12 @@ std::string withDetail(std::string what, const std::string& detail)
 // Below this peak a buffer counts as silence (about -90 dBFS).
 constexpr float kSilencePeak = 3e-5f;
 
-// Drivers that push audio from a thread of their own, which may therefore
-// pause; pull-model drivers (CoreAudio, WASAPI) must answer every callback.
-bool canSleep(const std::string& driver) { return driver == "pulseaudio" || driver == "alsa"; }
-
-float peakOf(float* const* channels, int count, int frames)
+// Peak of a strided channel.
+float peakOf(const float* samples, int step, int frames)
 {
     float peak = 0;
-    for (int c = 0; c < count; ++c)
-        for (int i = 0; i < frames; ++i)
-            peak = std::max(peak, std::fabs(channels[c][i]));
+    for (int i = 0; i < frames; ++i)
+        peak = std::max(peak, std::fabs(samples[i * step]));
     return peak;
 }
 
@@ -47,46 +39,12 @@ bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
     return setNum(s, "synth.sample-rate", c.sampleRate)
         && setInt(s, "synth.dynamic-sample-loading", c.dynamicSampleLoading ? 1 : 0)
         // Pinning 60-200 MB of samples fails for a normal user and buys nothing here.
-        && setInt(s, "synth.lock-memory", 0)
-        && setInt(s, "audio.period-size", c.periodSize)
-        && setInt(s, "audio.periods", c.periods);
-}
-
-void applyDriverSettings(fluid_settings_t* s)
-{
-    // Only present when the library was built with PulseAudio; without it the
-    // setting has no meaning, so a failure here is expected and ignored.
-    // adjust-latency off keeps exactly one period queued in the server.
-    (void)setInt(s, "audio.pulseaudio.adjust-latency", 0);
+        && setInt(s, "synth.lock-memory", 0);
 }
 
 }  // namespace
 
-std::vector<std::string> defaultAudioDrivers()
-{
-#if defined(__APPLE__)
-    return {"coreaudio"};
-#elif defined(_WIN32)
-    return {"wasapi", "dsound"};
-#else
-    // PulseAudio also serves PipeWire desktops through pipewire-pulse; ALSA is
-    // the fallback where no sound server runs.
-    return {"pulseaudio", "alsa"};
-#endif
-}
-
 std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Status* status)
-{
-    auto engine = load(config, why, status);
-    if (engine && !config.audioDrivers.empty() && !engine->startAudio(config.audioDrivers, why)) {
-        if (status)
-            *status = status::notEnabled;
-        return nullptr;
-    }
-    return engine;
-}
-
-std::unique_ptr<SynthEngine> SynthEngine::load(const SynthConfig& config, std::string* why, Status* status)
 {
     fluidlog::Capture capture;
     auto fail = [&](Status s, std::string reason) -> std::unique_ptr<SynthEngine> {
@@ -103,9 +61,7 @@ std::unique_ptr<SynthEngine> SynthEngine::load(const SynthConfig& config, std::s
         return fail(status::noMemory, "cannot create the synthesizer's settings");
     if (!applySynthSettings(engine->settings_, config))
         return fail(status::error, "the synthesizer rejected its settings");
-    applyDriverSettings(engine->settings_);
     engine->sampleRate_ = config.sampleRate;
-    engine->idleSleepSeconds_ = config.idleSleepSeconds;
 
     engine->synth_ = new_fluid_synth(engine->settings_);
     if (!engine->synth_)
@@ -126,82 +82,8 @@ std::unique_ptr<SynthEngine> SynthEngine::load(const SynthConfig& config, std::s
     return engine;
 }
 
-bool SynthEngine::startAudio(const std::vector<std::string>& drivers, std::string* why)
-{
-    std::string tried;
-    for (const std::string& name : drivers) {
-        fluidlog::Capture capture;
-        std::string failure;
-        if (!setStr(settings_, "audio.driver", name)) {
-            failure = "not built in";
-        } else {
-            sleepAfterFrames_ = canSleep(name) ? static_cast<int>(idleSleepSeconds_ * sampleRate_) : 0;
-            driver_ = new_fluid_audio_driver2(settings_, &SynthEngine::renderForDriver, this);
-            if (driver_)
-                return true;
-            failure = capture.lastMessage().empty() ? "failed" : capture.lastMessage();
-        }
-        tried += (tried.empty() ? "" : "; ") + name + ": " + failure;
-    }
-    if (why)
-        *why = "no audio output (" + tried + ")";
-    return false;
-}
-
-int SynthEngine::renderForDriver(void* data, int frames, int, float*[], int nout, float* out[])
-{
-    auto* self = static_cast<SynthEngine*>(data);
-    if (nout < 2 || out == nullptr)
-        return FLUID_FAILED;
-    self->sleepWhileQuiet();
-    for (int c = 0; c < nout; ++c)
-        std::fill(out[c], out[c] + frames, 0.0f);
-    // The synth mixes into the buffers; reverb and chorus go to the same pair.
-    float* effects[2] = {out[0], out[1]};
-    const int result = fluid_synth_process(self->synth_, frames, 2, effects, 2, out);
-    const bool quiet = fluid_synth_get_active_voice_count(self->synth_) == 0 && peakOf(out, 2, frames) < kSilencePeak;
-    self->quietFrames_ = quiet ? self->quietFrames_ + frames : 0;
-    return result;
-}
-
-void SynthEngine::sleepWhileQuiet()
-{
-    if (sleepAfterFrames_ <= 0 || quietFrames_ < sleepAfterFrames_)
-        return;
-    std::unique_lock lock(wakeMutex_);
-    asleep_.store(true, std::memory_order_release);
-    wake_.wait(lock, [this] { return woken_ || stopping_; });
-    woken_ = false;
-    asleep_.store(false, std::memory_order_release);
-    quietFrames_ = 0;
-}
-
-void SynthEngine::wakeAudio()
-{
-    {
-        std::lock_guard lock(wakeMutex_);
-        woken_ = true;
-    }
-    wake_.notify_one();
-}
-
-void SynthEngine::stopAudio()
-{
-    if (!driver_)
-        return;
-    {
-        std::lock_guard lock(wakeMutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    delete_fluid_audio_driver(driver_);
-    driver_ = nullptr;
-}
-
 SynthEngine::~SynthEngine()
 {
-    // The driver's thread renders from the synth: it must stop before the synth goes.
-    stopAudio();
     if (synth_)
         delete_fluid_synth(synth_);
     if (settings_)
@@ -215,8 +97,6 @@ Status SynthEngine::play(std::uint32_t message)
         reportNoSound(unreadable_);
         unreadable_.clear();
     }
-    if (sleepAfterFrames_ > 0)
-        wakeAudio();
     return result;
 }
 
@@ -311,12 +191,15 @@ bool SynthEngine::prepareChannel(int channel)
 
 int SynthEngine::activeVoices() const { return fluid_synth_get_active_voice_count(synth_); }
 
-void SynthEngine::render(float* left, float* right, int frames)
+bool SynthEngine::render(float* left, float* right, int step, int frames)
 {
-    if (fluid_synth_write_float(synth_, frames, left, 0, 1, right, 0, 1) != FLUID_OK) {
-        std::fill(left, left + frames, 0.0f);
-        std::fill(right, right + frames, 0.0f);
+    if (fluid_synth_write_float(synth_, frames, left, 0, step, right, 0, step) != FLUID_OK) {
+        for (int i = 0; i < frames; ++i)
+            left[i * step] = right[i * step] = 0.0f;
+        return false;
     }
+    return fluid_synth_get_active_voice_count(synth_) > 0
+        || std::max(peakOf(left, step, frames), peakOf(right, step, frames)) >= kSilencePeak;
 }
 
 }  // namespace midi

@@ -67,15 +67,27 @@ std::optional<Pitch> noteThatRose(const Audio& audio, double noteStart, const Ri
     return estimatePitch(spectrumThatRose(audio, noteStart, options));
 }
 
+double onsetThreshold(const Audio& audio, double after, const OnsetOptions& options)
+{
+    // Samples of what sounded before reach their peak, not their RMS: a new
+    // note's first sample must stand above that peak.
+    const double peak = std::pow(10.0, peakDb(audio, after - options.referenceLength, options.referenceLength) / 20.0);
+    return std::max(2.0 * peak, std::pow(10.0, options.minimumDb / 20.0));
+}
+
+std::optional<double> firstSampleAbove(const Audio& audio, double from, double level)
+{
+    for (std::size_t i = audio.indexAt(from); i < audio.samples.size(); ++i)
+        if (std::abs(audio.samples[i]) >= level)
+            return static_cast<double>(i) / audio.rate;
+    return std::nullopt;
+}
+
 std::optional<double> findOnset(const Audio& audio, double after, const OnsetOptions& options)
 {
     const double floorDb = rmsDb(audio, after - options.referenceLength, options.referenceLength);
     const double threshold = std::pow(10.0, std::max(floorDb + options.riseDb, options.minimumDb) / 20.0);
-    // Samples of what sounded before reach their peak, not their RMS: a new
-    // note's first sample must stand above that peak.
-    const double sampleThreshold = std::max(2.0 * std::pow(10.0, peakDb(audio, after - options.referenceLength,
-                                                                        options.referenceLength) / 20.0),
-                                            std::pow(10.0, options.minimumDb / 20.0));
+    const double sampleThreshold = onsetThreshold(audio, after, options);
     const auto frame = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(options.frame * audio.rate)));
     const std::size_t start = audio.indexAt(after);
 
@@ -91,6 +103,19 @@ std::optional<double> findOnset(const Audio& audio, double after, const OnsetOpt
         return static_cast<double>(i) / audio.rate;
     }
     return std::nullopt;
+}
+
+int silentRuns(const Audio& audio, double from, double to, double minimumLength)
+{
+    const auto minimum = static_cast<std::size_t>(std::lround(minimumLength * audio.rate));
+    const std::size_t end = audio.indexAt(to);
+    int runs = 0;
+    std::size_t run = 0;
+    for (std::size_t i = audio.indexAt(from); i < end; ++i) {
+        run = audio.samples[i] == 0.0f ? run + 1 : 0;
+        runs += run == minimum ? 1 : 0;
+    }
+    return runs;
 }
 
 std::vector<double> timbreProfile(const Spectrum& spectrum, double fundamentalHz)

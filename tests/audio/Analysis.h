@@ -1,7 +1,7 @@
 #pragma once
 // Questions the tests ask of a recording, in seconds from its start.
 
-#include "AudioFile.h"
+#include "SoundFile.h"
 #include "Pitch.h"
 #include "Fourier.h"
 
@@ -42,8 +42,17 @@ struct OnsetOptions {
 };
 
 // The first time after `after` that the level rises clearly above what it was
-// just before `after`; refined to the first sample above the threshold.
+// just before `after`; refined to the first sample above onsetThreshold().
 std::optional<double> findOnset(const Audio& audio, double after, const OnsetOptions& options = {});
+// The sample level findOnset looks for: twice the peak just before `after`.
+double onsetThreshold(const Audio& audio, double after, const OnsetOptions& options = {});
+// The time of the first sample at or above `level` from `from` on, if any. On
+// a clean render of a note it says how far findOnset reads behind its start.
+std::optional<double> firstSampleAbove(const Audio& audio, double from, double level);
+
+// Runs of at least `minimumLength` seconds of exact digital silence between
+// `from` and `to`: what a sound server plays when a client is late.
+int silentRuns(const Audio& audio, double from, double to, double minimumLength);
 
 // Timbre as the spectrum on a frequency axis measured in harmonics of the note:
 // bands of a quarter harmonic up to the 16th, in dB relative to the strongest.

@@ -1,10 +1,12 @@
 #include "Fourier.h"
 
-#include "Fft.h"
-
 #include <algorithm>
 #include <cmath>
-#include <complex>
+#include <fftw3.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <stdexcept>
 
@@ -25,6 +27,29 @@ std::size_t peakBin(const Spectrum& s, double lowHz, double highHz)
     std::size_t hi = binOf(s, highHz, true);
     return static_cast<std::size_t>(std::max_element(s.magnitude.begin() + lo, s.magnitude.begin() + hi + 1) -
                                     s.magnitude.begin());
+}
+
+// One FFTW plan per size, made once: planning costs far more than a
+// transform. Plans and their buffers are shared, so one transform at a time.
+struct Transform {
+    double* input = nullptr;
+    fftw_complex* output = nullptr;
+    fftw_plan plan = nullptr;
+};
+
+std::mutex transforming;
+
+Transform& transformOf(std::size_t n)
+{
+    static std::map<std::size_t, std::unique_ptr<Transform>> transforms;
+    auto& t = transforms[n];
+    if (!t) {
+        t = std::make_unique<Transform>();
+        t->input = fftw_alloc_real(n);
+        t->output = fftw_alloc_complex(n / 2 + 1);
+        t->plan = fftw_plan_dft_r2c_1d(static_cast<int>(n), t->input, t->output, FFTW_ESTIMATE);
+    }
+    return *t;
 }
 
 }  // namespace
@@ -54,29 +79,32 @@ double Spectrum::peakFrequencyBetween(double lowHz, double highHz) const
 
 Spectrum spectrumAt(const Audio& audio, double start, const SpectrumOptions& options)
 {
-    if (!isPowerOfTwo(options.fftSize))
-        throw std::invalid_argument("spectrum size must be a power of two");
-    const auto length = std::min(options.fftSize, static_cast<std::size_t>(std::lround(options.length * audio.rate)));
+    const std::size_t n = options.fftSize;
+    if (n < 2 || n % 2 != 0)
+        throw std::invalid_argument("spectrum size must be even");
+    const auto length = std::min(n, static_cast<std::size_t>(std::lround(options.length * audio.rate)));
     const auto first = static_cast<long long>(std::floor(start * audio.rate));
 
-    std::vector<std::complex<double>> buffer(options.fftSize);
+    const std::lock_guard lock(transforming);
+    Transform& transform = transformOf(n);
+    std::fill(transform.input, transform.input + n, 0.0);
     double windowSum = 0.0;
     for (std::size_t i = 0; i < length; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (i + 0.5) / static_cast<double>(length));
         windowSum += w;
         const long long at = first + static_cast<long long>(i);
         if (at >= 0 && at < static_cast<long long>(audio.samples.size()))
-            buffer[i] = w * audio.samples[static_cast<std::size_t>(at)];
+            transform.input[i] = w * audio.samples[static_cast<std::size_t>(at)];
     }
-    fft(buffer);
+    fftw_execute(transform.plan);
 
     Spectrum spectrum;
-    spectrum.binHz = audio.rate / static_cast<double>(options.fftSize);
-    spectrum.magnitude.resize(options.fftSize / 2 + 1);
+    spectrum.binHz = audio.rate / static_cast<double>(n);
+    spectrum.magnitude.resize(n / 2 + 1);
     // Scaled so that a sine of amplitude A peaks at A.
     const double scale = windowSum > 0.0 ? 2.0 / windowSum : 0.0;
     for (std::size_t k = 0; k < spectrum.magnitude.size(); ++k)
-        spectrum.magnitude[k] = std::abs(buffer[k]) * scale;
+        spectrum.magnitude[k] = std::hypot(transform.output[k][0], transform.output[k][1]) * scale;
     return spectrum;
 }
 

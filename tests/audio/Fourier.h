@@ -1,8 +1,8 @@
 #pragma once
-// Magnitude spectrum of a stretch of audio: Hann window, zero-padded so that
+// Magnitude spectrum of a stretch of audio (FFTW): Hann window, zero-padded so that
 // harmonics of the lowest notes fall on distinct bins.
 
-#include "AudioFile.h"
+#include "SoundFile.h"
 
 #include <cstddef>
 #include <vector>

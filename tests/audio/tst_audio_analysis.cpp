@@ -1,7 +1,6 @@
 // The analysis on signals whose answers are known by construction.
 
 #include "Analysis.h"
-#include "Fft.h"
 #include "Notes.h"
 
 #include <QTemporaryDir>
@@ -54,24 +53,6 @@ std::vector<double> pianoLike(int count = 12)
 class TestAudioAnalysis : public QObject {
     Q_OBJECT
 private slots:
-    void fftMatchesDirectTransform()
-    {
-        constexpr std::size_t n = 32;
-        std::mt19937 random(7);
-        std::uniform_real_distribution<double> value(-1.0, 1.0);
-        std::vector<std::complex<double>> data(n);
-        for (auto& x : data)
-            x = {value(random), value(random)};
-        const auto input = data;
-        fft(data);
-        for (std::size_t k = 0; k < n; ++k) {
-            std::complex<double> direct;
-            for (std::size_t j = 0; j < n; ++j)
-                direct += input[j] * std::polar(1.0, -2.0 * std::numbers::pi * double(j * k) / double(n));
-            QVERIFY2(std::abs(direct - data[k]) < 1e-9, qPrintable(QString("bin %1").arg(k)));
-        }
-    }
-
     void pitch_data()
     {
         QTest::addColumn<double>("hz");

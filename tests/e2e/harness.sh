@@ -7,9 +7,12 @@
 # Source it from a bash test script, then:
 #   e2e_init                      private dir $E2E_DIR, environment, teardown on EXIT
 #   e2e_require CMD...            exit 77 (CTest: skipped) unless every command exists
+#   e2e_require_audio             the same for the commands of the chosen sound server
 #   e2e_start_x [WxHxD]           Xvfb on a free display; exports DISPLAY (again: another
 #                                 server, e.g. of another size, for the next launch)
 #   e2e_start_audio               PulseAudio with sink $E2E_SINK; exports PULSE_SERVER
+#                                 (E2E_AUDIO=pipewire: PipeWire, WirePlumber and
+#                                 pipewire-pulse on a private session bus instead)
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
@@ -88,6 +91,16 @@ e2e_require()
     fi
 }
 
+# The sound server's commands, for the one e2e_start_audio will start.
+e2e_require_audio()
+{
+    if [[ ${E2E_AUDIO:-pulseaudio} == pipewire ]]; then
+        e2e_require pipewire wireplumber pipewire-pulse dbus-daemon parec pactl
+    else
+        e2e_require pulseaudio parec pactl
+    fi
+}
+
 e2e_init()
 {
     E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/plinkora-e2e.XXXXXX") || e2e_fail "cannot make a temporary directory"
@@ -131,6 +144,7 @@ _e2e_pulse_ready() { pactl info >/dev/null 2>&1; }
 
 e2e_start_audio()
 {
+    [[ ${E2E_AUDIO:-pulseaudio} == pipewire ]] && { _e2e_start_pipewire; return; }
     local socket=$E2E_DIR/run/native
     cat >"$E2E_DIR/default.pa" <<EOF
 load-module module-null-sink sink_name=$E2E_SINK rate=48000 channels=2
@@ -143,6 +157,34 @@ EOF
     _e2e_pids+=($!)
     export PULSE_SERVER=unix:$socket
     _e2e_poll 10 _e2e_pulse_ready || e2e_fail "PulseAudio did not start: $(tail -3 "$E2E_DIR/pulse.log")"
+}
+
+# PipeWire as a desktop runs it: the daemon, WirePlumber and pipewire-pulse,
+# on a session bus of their own, with the null sink loaded through pactl.
+_e2e_start_pipewire()
+{
+    local run=$E2E_DIR/run
+    dbus-daemon --session --address="unix:path=$run/bus" --nofork --nopidfile >"$E2E_DIR/dbus.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -S "$run/bus" || e2e_fail "dbus-daemon did not start: $(tail -3 "$E2E_DIR/dbus.log")"
+    # pipewire-pulse listens in $PULSE_RUNTIME_PATH, as PulseAudio would.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus PIPEWIRE_RUNTIME_DIR=$run PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
+    pipewire >"$E2E_DIR/pipewire.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -S "$run/pipewire-0" || e2e_fail "PipeWire did not start: $(tail -3 "$E2E_DIR/pipewire.log")"
+    wireplumber >"$E2E_DIR/wireplumber.log" 2>&1 &
+    _e2e_pids+=($!)
+    pipewire-pulse >"$E2E_DIR/pipewire-pulse.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 _e2e_pulse_ready || e2e_fail "pipewire-pulse did not start: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
+    # pipewire-pulse answers before it can load modules ("Not supported").
+    _e2e_poll 10 _e2e_pipewire_sink || e2e_fail "no null sink on PipeWire: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
+}
+
+_e2e_pipewire_sink()
+{
+    pactl load-module module-null-sink sink_name="$E2E_SINK" rate=48000 channels=2 >/dev/null 2>&1 &&
+        pactl set-default-sink "$E2E_SINK"
 }
 
 e2e_launch()
@@ -310,7 +352,7 @@ readonly E2E_ONSET_SEARCH=0.6
 _e2e_note_start()
 {
     local aligned=$1 next=$2 onset
-    onset=$("$PLINKORA_AUDIO" onset "$E2E_RECORDING" "$(awk -v t="$aligned" 'BEGIN { print t - 0.03 }')") || onset=
+    onset=$("$PLINKORA_ANALYSIS" onset "$E2E_RECORDING" "$(awk -v t="$aligned" 'BEGIN { print t - 0.03 }')") || onset=
     awk -v t="$aligned" -v next_press="$next" -v onset="$onset" -v search="$E2E_ONSET_SEARCH" 'BEGIN {
         limit = t + search
         if (next_press != "" && next_press - 0.1 < limit) limit = next_press - 0.1
@@ -333,7 +375,7 @@ e2e_check_notes()
 {
     local presses aligned starts=() i notes
     read -r -a presses <<<"$(e2e_press_times)"
-    mapfile -t aligned < <("${PLINKORA_AUDIO:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}" |
+    mapfile -t aligned < <("${PLINKORA_ANALYSIS:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}" |
         awk '{ print $2 }')
     if [[ ${aligned[0]:-none} == none ]]; then
         e2e_log "nothing sounded in the recording"
@@ -345,7 +387,7 @@ e2e_check_notes()
             E2E_STALLS+=("note $i came late")
     done
     E2E_HEARD=$(paste -d ' ' <(printf '%s\n' "${presses[@]}") <(printf '%s\n' "${aligned[@]}") \
-        <("$PLINKORA_AUDIO" rose "$E2E_RECORDING" "${starts[@]}"))
+        <("$PLINKORA_ANALYSIS" rose "$E2E_RECORDING" "${starts[@]}"))
     e2e_log "press, placed at, note start, note, cents, Hz:"$'\n'"$E2E_HEARD"
     mapfile -t notes < <(awk '{ print $4 }' <<<"$E2E_HEARD")
     local expected=("$@")
@@ -369,12 +411,12 @@ e2e_level()
     first=$(awk -v t="$1" -v r="$rate" 'BEGIN { printf "%d", t * r }')
     count=$(awk -v t="$2" -v r="$rate" 'BEGIN { printf "%d", t * r }')
     tail -c +$((first * frame_bytes + 1)) "$E2E_RECORDING" | head -c $((count * frame_bytes)) >"$E2E_DIR/stretch.f32"
-    "${PLINKORA_AUDIO:?path of plinkora-audio}" info "$E2E_DIR/stretch.f32" | awk '{ print $4 }'
+    "${PLINKORA_ANALYSIS:?path of plinkora-audio}" info "$E2E_DIR/stretch.f32" | awk '{ print $4 }'
 }
 
 e2e_timbre_distance()
 {
-    "${PLINKORA_AUDIO:?path of plinkora-audio}" timbre "$E2E_RECORDING" "$(e2e_heard_at "$1")" "$3" \
+    "${PLINKORA_ANALYSIS:?path of plinkora-audio}" timbre "$E2E_RECORDING" "$(e2e_heard_at "$1")" "$3" \
         "$(e2e_heard_at "$2")" "$3"
 }
 
@@ -388,11 +430,11 @@ e2e_check_first_sound()
 {
     local late=${1:-0.6} onset duration
     [[ -n ${E2E_RECORDING_STOP:-} ]] || e2e_fail "e2e_check_first_sound needs a stopped recording"
-    if ! onset=$("${PLINKORA_AUDIO:?path of plinkora-audio}" onset "$E2E_RECORDING" 0); then
+    if ! onset=$("${PLINKORA_ANALYSIS:?path of plinkora-audio}" onset "$E2E_RECORDING" 0); then
         e2e_log "nothing sounded in the recording"
         return 1
     fi
-    duration=$("$PLINKORA_AUDIO" info "$E2E_RECORDING" | awk '{ print $1 }')
+    duration=$("$PLINKORA_ANALYSIS" info "$E2E_RECORDING" | awk '{ print $1 }')
     local verdict
     verdict=$(awk -v onset="$onset" -v d="$duration" -v stop="$E2E_RECORDING_STOP" -v press="${E2E_PRESSES[0]}" \
         -v late="$late" -v early="$E2E_EARLY" -v stall="$E2E_STALL" 'BEGIN {

@@ -3,7 +3,7 @@
 # presses: the note sounds and each repeat strikes it again, which the level
 # shows; and the program stays responsive: the next key plays its own note and
 # Esc still ends it.
-#   PLINKORA=... PLINKORA_AUDIO=... PLINKORA_X11PROBE=... held_key.sh
+#   PLINKORA=... PLINKORA_ANALYSIS=... PLINKORA_X11PROBE=... held_key.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 

@@ -2,7 +2,7 @@
 # The keyboard map follows physical keys, not the characters a layout puts on
 # them: on German and French layouts the same X keycodes play the same notes
 # as on the US layout, and a key that types Z there (where US has Y) is silent.
-#   PLINKORA=... PLINKORA_AUDIO=... PLINKORA_X11PROBE=... keyboard_layouts.sh
+#   PLINKORA=... PLINKORA_ANALYSIS=... PLINKORA_X11PROBE=... keyboard_layouts.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 

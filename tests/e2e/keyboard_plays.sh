@@ -4,7 +4,7 @@
 # T, Y, keypad 1 (with and without NumLock) and the F-keys sound nothing; F2
 # turns H into a glockenspiel and F1 back into the piano; Esc ends the program
 # with status 0.
-#   PLINKORA=... PLINKORA_AUDIO=... PLINKORA_X11PROBE=... keyboard_plays.sh
+#   PLINKORA=... PLINKORA_ANALYSIS=... PLINKORA_X11PROBE=... keyboard_plays.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 

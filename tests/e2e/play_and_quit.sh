@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Clicks a white key and a black key of the real program and listens: the
 # notes that start must be those keys' notes. Then Esc must end the program
-# with status 0.
-#   PLINKORA=<build>/app/plinkora PLINKORA_AUDIO=<build>/tests/audio/plinkora-audio play_and_quit.sh
+# with status 0. E2E_AUDIO=pipewire: on PipeWire rather than PulseAudio.
+#   PLINKORA=<build>/app/plinkora PLINKORA_ANALYSIS=<build>/tests/audio/plinkora-audio play_and_quit.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
@@ -11,7 +11,8 @@ readonly BLACK_KEY=22  # A#4, note 70: clicked where it covers A4
 readonly FIRST_NOTE=48
 readonly SECONDS_BETWEEN_NOTES=0.8
 
-e2e_require Xvfb xdotool pulseaudio parec pactl
+e2e_require Xvfb xdotool
+e2e_require_audio
 e2e_init
 e2e_start_x
 e2e_start_audio
@@ -27,7 +28,7 @@ sleep 1
 e2e_stop_recording
 
 read -r -a presses <<<"$(e2e_press_times)"
-heard=$("${PLINKORA_AUDIO:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}")
+heard=$("${PLINKORA_ANALYSIS:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}")
 e2e_log "press, note start, note, cents, Hz:"$'\n'"$heard"
 expected=($((FIRST_NOTE + WHITE_KEY)) $((FIRST_NOTE + BLACK_KEY)))
 mapfile -t notes < <(awk '{ print $3 }' <<<"$heard")

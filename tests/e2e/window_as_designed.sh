@@ -4,7 +4,7 @@
 # and a fixed size; its banner, black panel and keys where they belong; and a
 # click where a black key covers a white one plays the black key, a click
 # below it the white key, while the gap between keys and the banner are silent.
-#   PLINKORA=... PLINKORA_AUDIO=... PLINKORA_X11PROBE=... window_as_designed.sh
+#   PLINKORA=... PLINKORA_ANALYSIS=... PLINKORA_X11PROBE=... window_as_designed.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 

@@ -54,7 +54,7 @@ say "Depends: $depends"
 version=$(/usr/bin/plinkora --version)
 [[ $version == "plinkora $(dpkg-query -W -f='${Version}' plinkora)" ]] || fail "--version says '$version'"
 
-PLINKORA=/usr/bin/plinkora PLINKORA_AUDIO=$build/tests/audio/plinkora-audio bash "$here/../e2e/play_and_quit.sh" ||
+PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/audio/plinkora-audio bash "$here/../e2e/play_and_quit.sh" ||
     fail "the installed program did not play and quit"
 
 say "apt-get purge plinkora"

@@ -2,7 +2,7 @@
 // An offline synthesizer with the SoundFont the program would pick, and a way
 // to hear what it plays.
 
-#include "AudioFile.h"
+#include "SoundFile.h"
 #include "SynthEngine.h"
 
 #include <memory>

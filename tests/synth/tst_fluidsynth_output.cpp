@@ -22,10 +22,11 @@ Q_DECLARE_METATYPE(SynthConfig)
 
 namespace {
 
-SynthConfig offline(std::string soundFont)
+SynthConfig offline(std::string soundFont, std::vector<std::string> audioOutputs = {})
 {
     SynthConfig config;
     config.soundFont = std::move(soundFont);
+    config.audioOutputs = std::move(audioOutputs);
     return config;
 }
 
@@ -63,6 +64,14 @@ private:
     int saved_ = -1;
 };
 
+void restoreEnv(const char* name, const QByteArray& saved)
+{
+    if (saved.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, saved);
+}
+
 }  // namespace
 
 class TestFluidSynthOutput : public QObject {
@@ -80,6 +89,28 @@ private slots:
         soundFont = *found;
     }
     void init() { reports.clear(); }
+
+    void audioOutputsTriedInOrder_data()
+    {
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<QStringList>("outputs");
+        const QStringList automatic{"pipewire", "pulseaudio", "alsa"};
+        QTest::newRow("automatic") << QByteArray() << automatic;
+        QTest::newRow("set but empty") << QByteArray("") << automatic;
+        QTest::newRow("chosen") << QByteArray("pulseaudio") << QStringList{"pulseaudio"};
+    }
+    void audioOutputsTriedInOrder()
+    {
+        QFETCH(QByteArray, chosen);
+        QFETCH(QStringList, outputs);
+        const QByteArray saved = qgetenv("PLINKORA_AUDIO");
+        restoreEnv("PLINKORA_AUDIO", chosen);
+        QStringList got;
+        for (const std::string& name : midi::defaultAudioOutputs())
+            got << QString::fromStdString(name);
+        restoreEnv("PLINKORA_AUDIO", saved);
+        QCOMPARE(got, outputs);
+    }
 
     void onlyDeviceZeroExists()
     {
@@ -143,8 +174,9 @@ private slots:
         QTest::newRow("no SoundFont found") << "none" << "SoundFont";
         QTest::newRow("SoundFont missing") << "missing" << "missing.sf2";
         QTest::newRow("SoundFont corrupt") << "corrupt" << "corrupt.sf2";
-        QTest::newRow("unknown audio driver") << "driver" << "no-such-driver";
-        QTest::newRow("no audio server") << "server" << "pulseaudio";
+        QTest::newRow("unknown audio output") << "driver" << "no-such-driver: ";
+        QTest::newRow("no PulseAudio server") << "server" << "pulseaudio: cannot connect";
+        QTest::newRow("no sound server at all") << "servers" << "pipewire: no PipeWire daemon; pulseaudio: cannot connect";
     }
     void failedOpenReportsWhyOnce()
     {
@@ -156,22 +188,24 @@ private slots:
             {"none", offline("")},
             {"missing", offline(dir.filePath("missing.sf2").toStdString())},
             {"corrupt", offline(corrupt)},
-            {"driver", SynthConfig{.soundFont = soundFont, .audioDrivers = {"no-such-driver"}}},
+            {"driver", offline(soundFont, {"no-such-driver"})},
             // A server address where none listens: libpulse then neither
             // falls back to another server nor starts one.
-            {"server", SynthConfig{.soundFont = soundFont, .audioDrivers = {"pulseaudio"}}},
+            {"server", offline(soundFont, {"pulseaudio"})},
+            // The automatic choice with neither daemon's socket in the runtime directory.
+            {"servers", offline(soundFont, {"pipewire", "pulseaudio"})},
         };
         const QByteArray savedServer = qgetenv("PULSE_SERVER");
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
         qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-server").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
         FluidSynthOutput output([&] { return configs.at(setup); });
         midi::Handle handle = 0;
         StderrCapture stderrDuringOpen(dir.filePath("stderr.txt"));
         const midi::Status status = output.open(&handle, 0);
         const std::string printed = stderrDuringOpen.text();
-        if (savedServer.isNull())
-            qunsetenv("PULSE_SERVER");
-        else
-            qputenv("PULSE_SERVER", savedServer);
+        restoreEnv("PULSE_SERVER", savedServer);
+        restoreEnv("XDG_RUNTIME_DIR", savedRuntime);
 
         QVERIFY(status != midi::status::ok);
         QCOMPARE(handle, midi::Handle{0});

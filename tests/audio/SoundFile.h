@@ -1,6 +1,7 @@
 #pragma once
 // Recorded or rendered audio, mixed down to one channel: pitch and onsets do
 // not depend on the stereo image, and the synthesizer's voices are centred.
+// Files are read and written with libsndfile.
 
 #include <cstddef>
 #include <optional>
@@ -27,13 +28,8 @@ struct RawFormat {
     int channels = 2;
 };
 
-// Interleaved frames to mono.
-Audio mixDown(const float* interleaved, std::size_t frames, int channels, double rate);
-
-std::optional<Audio> readRaw(const std::string& path, const RawFormat& format, std::string* error = nullptr);
-// RIFF/WAVE with 16-bit integer or 32-bit float samples.
-std::optional<Audio> readWav(const std::string& path, std::string* error = nullptr);
-// A WAV file by its header, anything else as raw samples of `rawFormat`.
+// A file in any format libsndfile knows by its header (WAV, FLAC ...);
+// anything else is read as raw samples of `rawFormat`.
 std::optional<Audio> readAudio(const std::string& path, const RawFormat& rawFormat, std::string* error = nullptr);
 
 // 16-bit WAV, for keeping a rendered test signal to listen to.

@@ -1,0 +1,62 @@
+#include "AudioPump.h"
+
+#include "NoSoundReport.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace midi {
+
+AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
+    : source_(source)
+    , options_(options)
+    , idleFrames_(std::lround(options.idleSeconds * options.sampleRate))
+    , buffer_(options.bufferFrames)
+{
+}
+
+bool AudioPump::pump(float* left, float* right, int step, int frames)
+{
+    const std::uint64_t before = messages_.load();
+    const bool sounding = source_.render(left, right, step, frames);
+    quietFrames_ = sounding ? 0 : quietFrames_ + frames;
+    if (idleFrames_ <= 0 || quietFrames_ < idleFrames_)
+        return false;
+    // Rest only if no message came since the render: a note played meanwhile
+    // is not in these frames. wake() counts the message before it looks at
+    // resting_, so one of the two sees the other.
+    resting_.store(true);
+    if (messages_.load() != before) {
+        resting_.store(false);
+        quietFrames_ = 0;
+        return false;
+    }
+    quietFrames_ = 0;
+    return true;
+}
+
+bool AudioPump::wake()
+{
+    messages_.fetch_add(1);
+    return resting_.load() && resting_.exchange(false);
+}
+
+int AudioPump::grownBuffer()
+{
+    const int now = buffer_.load(std::memory_order_relaxed);
+    const int next = std::min(now + options_.growStepFrames, options_.maxBufferFrames);
+    if (next <= now)
+        return 0;
+    buffer_.store(next, std::memory_order_relaxed);
+    return next;
+}
+
+void PumpedOutput::lose(const std::string& why)
+{
+    if (!lost_.exchange(true))
+        reportNoSound("the connection to the sound server was lost (" + why + ")");
+}
+
+int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }
+
+}  // namespace midi
