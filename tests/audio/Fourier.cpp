@@ -35,6 +35,18 @@ struct Transform {
     double* input = nullptr;
     fftw_complex* output = nullptr;
     fftw_plan plan = nullptr;
+
+    Transform() = default;
+    Transform(const Transform&) = delete;
+    Transform& operator=(const Transform&) = delete;
+    // Freed at exit: LeakSanitizer counts what no one frees as lost.
+    ~Transform()
+    {
+        if (plan)
+            fftw_destroy_plan(plan);
+        fftw_free(output);
+        fftw_free(input);
+    }
 };
 
 std::mutex transforming;
