@@ -30,6 +30,8 @@ done
 
 say "apt-get install $deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb"
+# Whatever fails below, the system is left as it was found.
+trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora >/dev/null 2>&1 || true' EXIT
 
 expected=(/usr/bin/plinkora /usr/share/applications/org.plinkora.Plinkora.desktop
           /usr/share/metainfo/org.plinkora.Plinkora.metainfo.xml /usr/share/man/man1/plinkora.1.gz
@@ -41,12 +43,25 @@ for path in "${expected[@]}"; do
     [[ -f $path ]] || fail "not installed: $path"
 done
 
+# The package that has a library file, by the path the loader found it at
+# (/lib and /usr/lib are one directory, dpkg knows one of the two names).
+owner_of()
+{
+    local candidate found
+    for candidate in "$1" "/usr$1" "${1#/usr}"; do
+        found=$(dpkg-query -S "$candidate" 2>/dev/null) && { cut -d: -f1 <<<"${found%%$'\n'*}"; return; }
+    done
+}
+
 # Every library the program is linked with comes from a package it depends on.
 depends=$(dpkg-query -W -f='${Depends}' plinkora)
 depended=$(awk -v RS='[,|]' '{ print $1 }' <<<"$depends")
+loaded=$(ldd /usr/bin/plinkora)
 while read -r library; do
-    owner=$(dpkg -S "*/$library" 2>/dev/null | head -1 | cut -d: -f1) || true
-    [[ -n $owner ]] || fail "no package has $library"
+    path=$(awk -v l="$library" '$1 == l && $2 == "=>" { print $3 }' <<<"$loaded")
+    [[ -n $path ]] || fail "the loader does not find $library"
+    owner=$(owner_of "$path")
+    [[ -n $owner ]] || fail "no package has $path"
     grep -qxF "$owner" <<<"$depended" || fail "$library comes from $owner, which Depends ($depends) lacks"
 done < <(objdump -p /usr/bin/plinkora | awk '$1 == "NEEDED" { print $2 }')
 say "Depends: $depends"
@@ -58,6 +73,7 @@ PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/audio/plinkora-audio b
     fail "the installed program did not play and quit"
 
 say "apt-get purge plinkora"
+trap - EXIT
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora
 status=$(dpkg-query -W -f='${db:Status-Status}' plinkora 2>/dev/null || true)
 [[ -z $status || $status == not-installed ]] || fail "after the purge, dpkg says: $status"
