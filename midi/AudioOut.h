@@ -26,9 +26,10 @@ protected:
 
 struct AudioOptions {
     double sampleRate = 48000.0;
-    // The audio the server keeps queued: it starts at bufferFrames and grows
-    // by growStepFrames after every underflow, up to maxBufferFrames, as the
-    // servers' own sinks grow their watermarks.
+    // The audio the server keeps queued: it starts at bufferFrames, grows by
+    // growStepFrames after each stall the server reports, up to
+    // maxBufferFrames, and comes back down a step after a steady stretch
+    // (BufferTarget.h).
     int bufferFrames = 256;
     int maxBufferFrames = 1024;
     int growStepFrames = 64;

@@ -11,7 +11,6 @@ AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
     : source_(source)
     , options_(options)
     , idleFrames_(std::lround(options.idleSeconds * options.sampleRate))
-    , buffer_(options.bufferFrames)
 {
 }
 
@@ -39,16 +38,6 @@ bool AudioPump::wake()
 {
     messages_.fetch_add(1);
     return resting_.load() && resting_.exchange(false);
-}
-
-int AudioPump::grownBuffer()
-{
-    const int now = buffer_.load(std::memory_order_relaxed);
-    const int next = std::min(now + options_.growStepFrames, options_.maxBufferFrames);
-    if (next <= now)
-        return 0;
-    buffer_.store(next, std::memory_order_relaxed);
-    return next;
 }
 
 void PumpedOutput::lose(const std::string& why)

@@ -5,6 +5,7 @@
 // Each backend only turns "rest" and "resume" into its server's calls.
 
 #include "AudioOut.h"
+#include "BufferTarget.h"
 
 #include <atomic>
 #include <cstdint>
@@ -26,10 +27,6 @@ public:
     bool wake();
     bool resting() const { return resting_.load(); }
 
-    // The server ran out of audio: the next, larger buffer target, or 0 when
-    // it may not grow any more.
-    int grownBuffer();
-    int bufferFrames() const { return buffer_.load(std::memory_order_relaxed); }
     const AudioOptions& options() const { return options_; }
 
 private:
@@ -39,18 +36,17 @@ private:
     long quietFrames_ = 0;  // audio thread only
     std::atomic<std::uint64_t> messages_{0};
     std::atomic<bool> resting_{false};
-    std::atomic<int> buffer_;
 };
 
 // What every backend answers the same way, from its pump.
 class PumpedOutput : public AudioOutput {
 public:
-    int bufferFrames() const override { return pump_.bufferFrames(); }
+    int bufferFrames() const override { return buffer_.frames(); }
     bool resting() const override { return pump_.resting(); }
     bool lost() const override { return lost_.load(); }
 
 protected:
-    PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options), buffer_(options) {}
     // The server has gone: said once, in the one "no sound" line.
     void lose(const std::string& why);
     // Tells the measurements the buffer's size, where they asked.
@@ -61,6 +57,7 @@ protected:
     }
 
     AudioPump pump_;
+    BufferTarget buffer_;
 
 private:
     std::atomic<bool> lost_{false};

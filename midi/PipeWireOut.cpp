@@ -142,7 +142,7 @@ bool PipeWireOut::connectStream(std::string* why)
 {
     const AudioOptions& o = pump_.options();
     const auto rate = static_cast<std::uint32_t>(o.sampleRate);
-    const std::string latency = std::to_string(pump_.bufferFrames()) + "/" + std::to_string(rate);
+    const std::string latency = std::to_string(buffer_.frames()) + "/" + std::to_string(rate);
     stream_ = pw_stream_new(core_, "Piano",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                                               PW_KEY_MEDIA_ROLE, "Music", PW_KEY_NODE_LATENCY, latency.c_str(),
@@ -183,7 +183,7 @@ bool PipeWireOut::waitForStream(std::string* why)
         case PW_STREAM_STATE_PAUSED:
         case PW_STREAM_STATE_STREAMING:
             opened_ = true;
-            reportBuffer(pump_.bufferFrames());
+            reportBuffer(buffer_.frames());
             return true;
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:

@@ -61,6 +61,7 @@ private:
     static void onUnderflow(pa_stream* stream, void* self);
     void write(std::size_t bytes);
     void grow();
+    void resize(int frames);
     void connectionLost();
 
     pa_threaded_mainloop* loop_ = nullptr;
@@ -160,7 +161,7 @@ bool PulseAudioOut::connectStream(std::string* why)
     pa_stream_set_state_callback(stream_, &PulseAudioOut::onStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseAudioOut::onWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseAudioOut::onUnderflow, this);
-    const pa_buffer_attr attr = bufferAttr(pump_.bufferFrames());
+    const pa_buffer_attr attr = bufferAttr(buffer_.frames());
     if (pa_stream_connect_playback(stream_, nullptr, &attr, kStreamFlags, nullptr, nullptr) < 0) {
         *why = "cannot open a PulseAudio stream: " + error();
         return false;
@@ -176,7 +177,7 @@ bool PulseAudioOut::connectStream(std::string* why)
         pa_threaded_mainloop_wait(loop_);
     }
     opened_ = true;
-    reportBuffer(pump_.bufferFrames());
+    reportBuffer(buffer_.frames());
     return true;
 }
 
@@ -207,6 +208,7 @@ void PulseAudioOut::write(std::size_t bytes)
         realtimeAsked_ = true;
         (void)makeThisThreadRealtime();
     }
+    resize(buffer_.settle(BufferTarget::Clock::now()));
     while (bytes >= bytesOf(kSynthBlockFrames)) {
         void* data = nullptr;
         std::size_t size = bytes;
@@ -248,9 +250,12 @@ void PulseAudioOut::grow()
 {
     // After a rest the queue starts empty by design; only a stream that was
     // playing can run short.
-    if (corked_)
-        return;
-    const int frames = pump_.grownBuffer();
+    if (!corked_)
+        resize(buffer_.underflow(BufferTarget::Clock::now()));
+}
+
+void PulseAudioOut::resize(int frames)
+{
     if (frames == 0)
         return;
     const pa_buffer_attr attr = bufferAttr(frames);
