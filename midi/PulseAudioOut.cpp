@@ -148,11 +148,11 @@ pa_buffer_attr PulseAudioOut::bufferAttr(int frames) const
 
 bool PulseAudioOut::connectStream(std::string* why)
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(pump_.options().sampleRate), kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(pump_.options().sampleRate), kChannels};
     Lock lock(loop_);
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-    stream_ = pa_stream_new_with_proplist(context_, "Piano", &spec, nullptr, properties);
+    stream_ = pa_stream_new_with_proplist(context_, "Piano", &format, nullptr, properties);
     pa_proplist_free(properties);
     if (!stream_) {
         *why = "cannot create a PulseAudio stream: " + error();
