@@ -7,6 +7,7 @@
 #                      only the sanitized suite, or the part of it that the
 #                      arguments pick (-R e2e_exit_paths --repeat until-fail:30)
 #   ./build.sh build   only builds
+#   ./build.sh package builds the Debian package and checks it with lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -51,7 +52,7 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 }
 
-configure_and_build() {
+configure() {
     local dir=$1; shift
     local -a generator=()
     command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
@@ -60,7 +61,11 @@ configure_and_build() {
     else
         cmake -S . -B "$dir" "$@" >/dev/null
     fi
-    cmake --build "$dir" --parallel
+}
+
+configure_and_build() {
+    configure "$@"
+    cmake --build "$1" --parallel
 }
 
 # The whole suite again, sanitized, with Clang where it is installed (it also
@@ -88,10 +93,27 @@ run_sanitized_tests() {
         ctest --test-dir "$SANITIZER_BUILD_DIR" --output-on-failure --timeout 600 "$@"
 }
 
+# The Debian package, from the same build tree as `build` and `test` (which
+# it does not rebuild): $BUILD_DIR/package/plinkora_<version>_<arch>.deb.
+PACKAGING_PACKAGES=(dpkg-dev file lintian scdoc)
+
+build_package() {
+    ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}"
+    configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$BUILD_DIR" --parallel --target deb
+    local deb
+    deb=$(echo "$BUILD_DIR"/package/plinkora_*.deb)
+    # Errors fail the build; warnings and notes are shown.
+    lintian --fail-on error --display-info "$deb"
+    say "package: $deb"
+}
+
 case "${1:-run}" in
     run)
         ensure_packages "${BUILD_PACKAGES[@]}"
-        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        # The program alone: the tests and benchmarks wait for `test`.
+        configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        cmake --build "$BUILD_DIR" --parallel --target plinkora
         exec "$BUILD_DIR/app/plinkora"
         ;;
     build)
@@ -109,8 +131,11 @@ case "${1:-run}" in
         ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
         run_sanitized_tests "$@"
         ;;
+    package)
+        build_package
+        ;;
     *)
-        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build]"
+        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build|package]"
         exit 2
         ;;
 esac

@@ -1,6 +1,7 @@
 // Plinkora: a three-octave piano played with the mouse or the computer keyboard.
 
 #include "Application.h"
+#include "CommandLine.h"
 #include "FrmMain.h"
 #include "MidiOut.h"
 #include "ProcessGuard.h"
@@ -8,12 +9,16 @@
 #include "RuntimeError.h"
 
 #include <exception>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
     // Before anything else: a signal during start-up then ends the program in
     // order once the window is there, instead of killing it half-built.
     ProcessGuard::installSignalHandlers();
+    // --help and --version need neither a sound nor a display.
+    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+        return *answered;
     // The synthesizer loads its SoundFont while the toolkit starts and the
     // window is built; loading the window still opens it, and waits for it.
     midi::prepareOutput();

@@ -3,10 +3,12 @@
 // can measure key-to-sound per output and buffer size through the real window
 // and input path. This launcher exists only for bench/.
 //   plinkora-bench-player [--audio NAME] [--buffer FRAMES] [--max-buffer FRAMES]
-//                         [--report-buffer] [--trace-start] [--defer-synth]
+//                         [--request FRAMES] [--report-buffer] [--trace-start]
+//                         [--defer-synth]
 // --audio: pipewire, pulseaudio, alsa (default: as the program chooses).
 // --buffer: the starting target of audio queued in the server; --max-buffer
-// how far it may grow on underflows (the program's defaults otherwise).
+// how far it may grow on underflows; --request how much PulseAudio asks for
+// at a time (the program's defaults otherwise).
 // --report-buffer prints "buffer FRAMES" on stdout when the stream starts and
 // whenever its buffer grows.
 // --trace-start prints the wall-clock time of each stage of the start-up
@@ -124,6 +126,7 @@ midi::SynthConfig configFrom(int argc, char** argv)
     config.audio.bufferFrames = framesFrom(argc, argv, "--buffer", config.audio.bufferFrames);
     config.audio.maxBufferFrames = std::max(config.audio.bufferFrames,
                                             framesFrom(argc, argv, "--max-buffer", config.audio.maxBufferFrames));
+    config.audio.requestFrames = framesFrom(argc, argv, "--request", config.audio.requestFrames);
     if (hasFlag(argc, argv, "--report-buffer"))
         config.audio.bufferChanged = [](int frames) {
             std::printf("buffer %d\n", frames);

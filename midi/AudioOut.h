@@ -26,12 +26,17 @@ protected:
 
 struct AudioOptions {
     double sampleRate = 48000.0;
-    // The audio the server keeps queued: it starts at bufferFrames and grows
-    // by growStepFrames after every underflow, up to maxBufferFrames, as the
-    // servers' own sinks grow their watermarks.
+    // The audio the server keeps queued: it starts at bufferFrames, grows by
+    // growStepFrames after each stall the server reports, up to
+    // maxBufferFrames, and comes back down a step after a steady stretch
+    // (BufferTarget.h).
     int bufferFrames = 256;
     int maxBufferFrames = 1024;
     int growStepFrames = 64;
+    // How much audio the server asks for at a time, where it lets the
+    // client choose (PulseAudio's minreq): a note waits up to this long for
+    // its render.
+    int requestFrames = 64;
     // After this long without sound and without a message the output stops
     // asking for audio, so an idle piano costs no CPU; the next message wakes
     // it. 0 never rests.
@@ -52,6 +57,8 @@ public:
     virtual int bufferFrames() const = 0;
     // True while it rests for silence.
     virtual bool resting() const = 0;
+    // True once its sound server has gone: it will never play again.
+    virtual bool lost() const = 0;
 
 protected:
     AudioOutput() = default;

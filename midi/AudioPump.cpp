@@ -1,5 +1,7 @@
 #include "AudioPump.h"
 
+#include "NoSoundReport.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,7 +11,6 @@ AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
     : source_(source)
     , options_(options)
     , idleFrames_(std::lround(options.idleSeconds * options.sampleRate))
-    , buffer_(options.bufferFrames)
 {
 }
 
@@ -39,14 +40,10 @@ bool AudioPump::wake()
     return resting_.load() && resting_.exchange(false);
 }
 
-int AudioPump::grownBuffer()
+void PumpedOutput::lose(const std::string& why)
 {
-    const int now = buffer_.load(std::memory_order_relaxed);
-    const int next = std::min(now + options_.growStepFrames, options_.maxBufferFrames);
-    if (next <= now)
-        return 0;
-    buffer_.store(next, std::memory_order_relaxed);
-    return next;
+    if (!lost_.exchange(true))
+        reportNoSound("the connection to the sound server was lost (" + why + ")");
 }
 
 int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }

@@ -5,9 +5,11 @@
 // Each backend only turns "rest" and "resume" into its server's calls.
 
 #include "AudioOut.h"
+#include "BufferTarget.h"
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace midi {
 
@@ -25,10 +27,6 @@ public:
     bool wake();
     bool resting() const { return resting_.load(); }
 
-    // The server ran out of audio: the next, larger buffer target, or 0 when
-    // it may not grow any more.
-    int grownBuffer();
-    int bufferFrames() const { return buffer_.load(std::memory_order_relaxed); }
     const AudioOptions& options() const { return options_; }
 
 private:
@@ -38,7 +36,44 @@ private:
     long quietFrames_ = 0;  // audio thread only
     std::atomic<std::uint64_t> messages_{0};
     std::atomic<bool> resting_{false};
-    std::atomic<int> buffer_;
+};
+
+// What every backend answers the same way, from its pump.
+class PumpedOutput : public AudioOutput {
+public:
+    int bufferFrames() const override { return buffer_.frames(); }
+    bool resting() const override { return pump_.resting(); }
+    bool lost() const override { return lost_.load(); }
+
+protected:
+    PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options), buffer_(options) {}
+    // The server has gone: said once, in the one "no sound" line.
+    void lose(const std::string& why);
+    // Tells the measurements the buffer's size, where they asked.
+    void reportBuffer(int frames) const
+    {
+        if (pump_.options().bufferChanged)
+            pump_.options().bufferChanged(frames);
+    }
+
+    AudioPump pump_;
+    BufferTarget buffer_;
+
+private:
+    std::atomic<bool> lost_{false};
+};
+
+// Holds a sound server library's loop lock for a scope.
+template <typename Loop, void (*lock)(Loop*), void (*unlock)(Loop*)>
+class LoopLock {
+public:
+    explicit LoopLock(Loop* loop) : loop_(loop) { lock(loop_); }
+    ~LoopLock() { unlock(loop_); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+private:
+    Loop* loop_;
 };
 
 // Rounds a frame count down to whole synthesizer blocks: a partial block

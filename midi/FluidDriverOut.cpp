@@ -16,21 +16,18 @@ namespace midi {
 
 namespace {
 
-class FluidDriverOut final : public AudioOutput {
+class FluidDriverOut final : public PumpedOutput {
 public:
-    FluidDriverOut(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    FluidDriverOut(AudioSource& source, const AudioOptions& options) : PumpedOutput(source, options) {}
     ~FluidDriverOut() override;
 
     bool open(const std::string& name, std::string* why);
     void wake() override;
-    int bufferFrames() const override { return pump_.bufferFrames(); }
-    bool resting() const override { return pump_.resting(); }
 
 private:
     static int render(void* self, int frames, int nfx, float* fx[], int nout, float* out[]);
     void waitWhileResting();
 
-    AudioPump pump_;
     fluid_settings_t* settings_ = nullptr;
     fluid_audio_driver_t* driver_ = nullptr;
     bool rest_ = false;  // driver thread only
@@ -73,8 +70,7 @@ bool FluidDriverOut::open(const std::string& name, std::string* why)
         *why = capture.lastMessage().empty() ? "failed" : capture.lastMessage();
         return false;
     }
-    if (o.bufferChanged)
-        o.bufferChanged(o.bufferFrames);
+    reportBuffer(o.bufferFrames);
     return true;
 }
 

@@ -53,6 +53,8 @@ FluidSynthOutput::Loaded FluidSynthOutput::load(const SynthConfig& config)
     loaded.device.audio = openAudioOutput(config.audioOutputs, *loaded.device.engine, config.audio, &loaded.why);
     if (!loaded.device.audio)
         loaded.status = status::notEnabled;
+    loaded.device.audioOutputs = config.audioOutputs;
+    loaded.device.audioOptions = config.audio;
     return loaded;
 }
 
@@ -61,10 +63,39 @@ Status FluidSynthOutput::sendShort(Handle handle, std::uint32_t message)
     const auto it = open_.find(handle);
     if (it == open_.end())
         return status::invalidHandle;
-    const Status result = it->second.engine->play(message);
-    if (it->second.audio)
-        it->second.audio->wake();
+    Device& device = it->second;
+    const Status result = device.engine->play(message);
+    if (device.audio) {
+        device.audio->wake();
+        if (device.audio->lost())
+            replaceLostAudio(device);
+    }
     return result;
+}
+
+// A sound server that went may come back (restarted, or another started in
+// its place): while the output is lost, playing tries at most once a second,
+// on another thread, to open a new one, and plays through it once it is there.
+void FluidSynthOutput::replaceLostAudio(Device& device)
+{
+    using namespace std::chrono;
+    constexpr auto kRetry = seconds(1);
+    if (device.replacement.valid()) {
+        if (device.replacement.wait_for(seconds(0)) != std::future_status::ready)
+            return;
+        if (auto fresh = device.replacement.get()) {
+            device.audio = std::move(fresh);
+            return;
+        }
+    }
+    const auto now = steady_clock::now();
+    if (now - device.lastReplacement < kRetry)
+        return;
+    device.lastReplacement = now;
+    device.replacement = std::async(std::launch::async, [&device] {
+        std::string why;
+        return openAudioOutput(device.audioOutputs, *device.engine, device.audioOptions, &why);
+    });
 }
 
 Status FluidSynthOutput::close(Handle handle)

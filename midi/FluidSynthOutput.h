@@ -4,6 +4,7 @@
 #include "MidiOut.h"
 #include "SynthEngine.h"
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
@@ -37,11 +38,16 @@ public:
 
 private:
     // The audio output is opened last and, declared after the engine it
-    // renders from, closed first.
+    // renders from, closed first; so is one being opened in its place.
     struct Device {
         std::unique_ptr<SynthEngine> engine;
         std::unique_ptr<AudioOutput> audio;
+        std::vector<std::string> audioOutputs;
+        AudioOptions audioOptions;
+        std::future<std::unique_ptr<AudioOutput>> replacement;
+        std::chrono::steady_clock::time_point lastReplacement;
     };
+    static void replaceLostAudio(Device& device);
     struct Loaded {
         Device device;
         std::string why;  // when the device is incomplete

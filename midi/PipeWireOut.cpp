@@ -26,27 +26,16 @@ constexpr std::uint32_t kFrameBytes = kChannels * sizeof(float);
 // A daemon that accepted us but never brings the stream up is as good as none.
 constexpr int kStartSeconds = 2;
 
-class PipeWireOut final : public AudioOutput {
+class PipeWireOut final : public PumpedOutput {
 public:
-    PipeWireOut(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    PipeWireOut(AudioSource& source, const AudioOptions& options) : PumpedOutput(source, options) {}
     ~PipeWireOut() override;
 
     bool open(std::string* why);
     void wake() override;
-    int bufferFrames() const override { return pump_.bufferFrames(); }
-    bool resting() const override { return pump_.resting(); }
 
 private:
-    class Lock {
-    public:
-        explicit Lock(pw_thread_loop* loop) : loop_(loop) { pw_thread_loop_lock(loop_); }
-        ~Lock() { pw_thread_loop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pw_thread_loop* loop_;
-    };
+    using Lock = LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
 
     bool connectStream(std::string* why);
     bool waitForStream(std::string* why);
@@ -55,12 +44,12 @@ private:
     static int onRest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
     void process();
 
-    AudioPump pump_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
     pw_core* core_ = nullptr;
     pw_stream* stream_ = nullptr;
     spa_hook listener_{};
+    bool opened_ = false;  // under the loop lock
     pw_stream_events events_{};
 };
 
@@ -98,8 +87,11 @@ PipeWireOut::~PipeWireOut()
     if (loop_) {
         {
             Lock lock(loop_);
-            if (stream_)
+            if (stream_) {
+                // Closing is not losing the daemon.
+                spa_hook_remove(&listener_);
                 pw_stream_destroy(stream_);
+            }
             if (core_)
                 pw_core_disconnect(core_);
         }
@@ -150,7 +142,7 @@ bool PipeWireOut::connectStream(std::string* why)
 {
     const AudioOptions& o = pump_.options();
     const auto rate = static_cast<std::uint32_t>(o.sampleRate);
-    const std::string latency = std::to_string(pump_.bufferFrames()) + "/" + std::to_string(rate);
+    const std::string latency = std::to_string(buffer_.frames()) + "/" + std::to_string(rate);
     stream_ = pw_stream_new(core_, "Piano",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                                               PW_KEY_MEDIA_ROLE, "Music", PW_KEY_NODE_LATENCY, latency.c_str(),
@@ -190,8 +182,8 @@ bool PipeWireOut::waitForStream(std::string* why)
         switch (pw_stream_get_state(stream_, &error)) {
         case PW_STREAM_STATE_PAUSED:
         case PW_STREAM_STATE_STREAMING:
-            if (pump_.options().bufferChanged)
-                pump_.options().bufferChanged(pump_.bufferFrames());
+            opened_ = true;
+            reportBuffer(buffer_.frames());
             return true;
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:
@@ -207,9 +199,13 @@ bool PipeWireOut::waitForStream(std::string* why)
     }
 }
 
-void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state, const char*)
+void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state state, const char* error)
 {
-    pw_thread_loop_signal(static_cast<PipeWireOut*>(self)->loop_, false);
+    auto* out = static_cast<PipeWireOut*>(self);
+    // A stream that played and then errs or disconnects has lost its daemon.
+    if (out->opened_ && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED))
+        out->lose(error ? error : "PipeWire disconnected");
+    pw_thread_loop_signal(out->loop_, false);
 }
 
 void PipeWireOut::onProcess(void* self) { static_cast<PipeWireOut*>(self)->process(); }

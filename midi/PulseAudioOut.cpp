@@ -12,7 +12,6 @@
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
-#include "NoSoundReport.h"
 #include "Realtime.h"
 
 #include <pulse/context.h>
@@ -31,33 +30,20 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
-// The server asks for audio one synthesizer block at a time.
-constexpr int kMinRequestFrames = kSynthBlockFrames;
 constexpr pa_stream_flags_t kStreamFlags = PA_STREAM_ADJUST_LATENCY;
 
 std::uint32_t bytesOf(int frames) { return static_cast<std::uint32_t>(frames * kFrameBytes); }
 
-class PulseAudioOut final : public AudioOutput {
+class PulseAudioOut final : public PumpedOutput {
 public:
-    PulseAudioOut(AudioSource& source, const AudioOptions& options) : pump_(source, options) {}
+    PulseAudioOut(AudioSource& source, const AudioOptions& options) : PumpedOutput(source, options) {}
     ~PulseAudioOut() override;
 
     bool open(std::string* why);
     void wake() override;
-    int bufferFrames() const override { return pump_.bufferFrames(); }
-    bool resting() const override { return pump_.resting(); }
 
 private:
-    class Lock {
-    public:
-        explicit Lock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-        ~Lock() { pa_threaded_mainloop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pa_threaded_mainloop* loop_;
-    };
+    using Lock = LoopLock<pa_threaded_mainloop, pa_threaded_mainloop_lock, pa_threaded_mainloop_unlock>;
 
     bool connectContext(std::string* why);
     bool connectStream(std::string* why);
@@ -75,15 +61,15 @@ private:
     static void onUnderflow(pa_stream* stream, void* self);
     void write(std::size_t bytes);
     void grow();
-    void lost();
+    void resize(int frames);
+    void connectionLost();
 
-    AudioPump pump_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool corked_ = false;          // under the mainloop lock
     bool realtimeAsked_ = false;   // mainloop thread only
-    bool reportedLost_ = false;    // mainloop thread only
+    bool opened_ = false;          // under the mainloop lock
 };
 
 PulseAudioOut::~PulseAudioOut()
@@ -155,18 +141,18 @@ pa_buffer_attr PulseAudioOut::bufferAttr(int frames) const
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = bytesOf(frames);
     attr.prebuf = static_cast<std::uint32_t>(-1);  // start once the target is there
-    attr.minreq = bytesOf(kMinRequestFrames);
+    attr.minreq = bytesOf(pump_.options().requestFrames);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
 }
 
 bool PulseAudioOut::connectStream(std::string* why)
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(pump_.options().sampleRate), kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(pump_.options().sampleRate), kChannels};
     Lock lock(loop_);
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-    stream_ = pa_stream_new_with_proplist(context_, "Piano", &spec, nullptr, properties);
+    stream_ = pa_stream_new_with_proplist(context_, "Piano", &format, nullptr, properties);
     pa_proplist_free(properties);
     if (!stream_) {
         *why = "cannot create a PulseAudio stream: " + error();
@@ -175,7 +161,7 @@ bool PulseAudioOut::connectStream(std::string* why)
     pa_stream_set_state_callback(stream_, &PulseAudioOut::onStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseAudioOut::onWrite, this);
     pa_stream_set_underflow_callback(stream_, &PulseAudioOut::onUnderflow, this);
-    const pa_buffer_attr attr = bufferAttr(pump_.bufferFrames());
+    const pa_buffer_attr attr = bufferAttr(buffer_.frames());
     if (pa_stream_connect_playback(stream_, nullptr, &attr, kStreamFlags, nullptr, nullptr) < 0) {
         *why = "cannot open a PulseAudio stream: " + error();
         return false;
@@ -190,22 +176,26 @@ bool PulseAudioOut::connectStream(std::string* why)
         }
         pa_threaded_mainloop_wait(loop_);
     }
-    if (pump_.options().bufferChanged)
-        pump_.options().bufferChanged(pump_.bufferFrames());
+    opened_ = true;
+    reportBuffer(buffer_.frames());
     return true;
 }
 
 void PulseAudioOut::onContextState(pa_context* context, void* self)
 {
     auto* out = static_cast<PulseAudioOut*>(self);
-    if (pa_context_get_state(context) == PA_CONTEXT_FAILED && out->stream_)
-        out->lost();
+    if (pa_context_get_state(context) == PA_CONTEXT_FAILED)
+        out->connectionLost();
     pa_threaded_mainloop_signal(out->loop_, 0);
 }
 
-void PulseAudioOut::onStreamState(pa_stream*, void* self)
+// The server ends a stream whose sink went with nothing to move it to.
+void PulseAudioOut::onStreamState(pa_stream* stream, void* self)
 {
-    pa_threaded_mainloop_signal(static_cast<PulseAudioOut*>(self)->loop_, 0);
+    auto* out = static_cast<PulseAudioOut*>(self);
+    if (pa_stream_get_state(stream) == PA_STREAM_FAILED)
+        out->connectionLost();
+    pa_threaded_mainloop_signal(out->loop_, 0);
 }
 
 void PulseAudioOut::onWrite(pa_stream*, std::size_t bytes, void* self) { static_cast<PulseAudioOut*>(self)->write(bytes); }
@@ -218,6 +208,7 @@ void PulseAudioOut::write(std::size_t bytes)
         realtimeAsked_ = true;
         (void)makeThisThreadRealtime();
     }
+    resize(buffer_.settle(BufferTarget::Clock::now()));
     while (bytes >= bytesOf(kSynthBlockFrames)) {
         void* data = nullptr;
         std::size_t size = bytes;
@@ -259,23 +250,24 @@ void PulseAudioOut::grow()
 {
     // After a rest the queue starts empty by design; only a stream that was
     // playing can run short.
-    if (corked_)
-        return;
-    const int frames = pump_.grownBuffer();
+    if (!corked_)
+        resize(buffer_.underflow(BufferTarget::Clock::now()));
+}
+
+void PulseAudioOut::resize(int frames)
+{
     if (frames == 0)
         return;
     const pa_buffer_attr attr = bufferAttr(frames);
     drop(pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr));
-    if (pump_.options().bufferChanged)
-        pump_.options().bufferChanged(frames);
+    reportBuffer(frames);
 }
 
-void PulseAudioOut::lost()
+void PulseAudioOut::connectionLost()
 {
-    if (reportedLost_)
-        return;
-    reportedLost_ = true;
-    reportNoSound("the connection to the sound server was lost (" + error() + ")");
+    // Failures while opening are the open's to report.
+    if (opened_)
+        lose(error());
 }
 
 }  // namespace

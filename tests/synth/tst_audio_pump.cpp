@@ -4,12 +4,14 @@
 // message wakes it.
 
 #include "AudioPump.h"
+#include "BufferTarget.h"
 #include "ShortMessage.h"
 #include "SynthFixture.h"
 
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -166,16 +168,32 @@ private slots:
         QVERIFY(framesUntilRest(pump, 2 * idleFrames) >= idleFrames);
     }
 
-    void bufferGrowsByStepsUpToItsCap()
+    // Events "u<ms>" (an underflow) and "s<ms>" (audio asked for), and the
+    // buffer after each: 256 at the start, steps of 64, 400 at most.
+    void bufferSettlesWhereTheMachineSustainsIt_data()
     {
-        CountingSource source(*engine);
-        midi::AudioPump pump(source, grownOptions());
-        QCOMPARE(pump.bufferFrames(), 256);
-        QCOMPARE(pump.grownBuffer(), 320);
-        QCOMPARE(pump.grownBuffer(), 384);
-        QCOMPARE(pump.grownBuffer(), 400);
-        QCOMPARE(pump.grownBuffer(), 0);
-        QCOMPARE(pump.bufferFrames(), 400);
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QList<int>>("frames");
+        QTest::newRow("a step for each stall") << QStringList{"u0", "u500", "u1500", "u1600"} << QList<int>{320, 320, 384, 384};
+        QTest::newRow("no more than the cap") << QStringList{"u0", "u2000", "u4000", "u6000"} << QList<int>{320, 384, 400, 400};
+        QTest::newRow("down after a steady stretch, not below the start")
+            << QStringList{"u0", "u2000", "s20000", "s32000", "s40000", "s62000", "s99000"}
+            << QList<int>{320, 384, 384, 320, 320, 256, 256};
+        QTest::newRow("an underflow starts the wait again")
+            << QStringList{"u0", "u25000", "s40000", "s55000"} << QList<int>{320, 384, 384, 320};
+    }
+    void bufferSettlesWhereTheMachineSustainsIt()
+    {
+        QFETCH(QStringList, events);
+        QFETCH(QList<int>, frames);
+        const auto start = midi::BufferTarget::Clock::now();
+        midi::BufferTarget target(grownOptions(), start);
+        QCOMPARE(target.frames(), 256);
+        for (qsizetype i = 0; i < events.size(); ++i) {
+            const auto at = start + std::chrono::milliseconds(events[i].mid(1).toInt());
+            (void)(events[i].startsWith('u') ? target.underflow(at) : target.settle(at));
+            QVERIFY2(target.frames() == frames[i], qPrintable(events[i] + ": " + QString::number(target.frames())));
+        }
     }
 };
 

@@ -1,0 +1,89 @@
+// The command line of the real program: --help and --version answer and exit
+// without a display (they run with none here), and anything the program does
+// not know is refused with one line and status 2 before anything opens.
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+constexpr int kTimeoutMs = 30000;
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run runProgram(const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    // Should the program get as far as its synthesizer, it finds no sound server.
+    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(PLINKORA_BINARY), arguments);
+    if (!process.waitForFinished(kTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QString refusal(const QString& what) { return "^plinkora: " + QRegularExpression::escape(what) + "\n$"; }
+
+}  // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");  // patterns
+        QTest::addColumn<QString>("err");
+
+        const QString usage = "(?s)^Usage: plinkora \\[options\\]\n.*--version";
+        const QString version = "^plinkora " + QRegularExpression::escape(PLINKORA_VERSION) + "\n$";
+        const QString cannotStart = "^plinkora: cannot start: [^\n]+\n$";
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << "^$";
+        QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << "^$";
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "^$";
+        QTest::newRow("-v") << QStringList{"-v"} << 0 << version << "^$";
+        QTest::newRow("unknown long option")
+            << QStringList{"--bogus"} << 2 << "^$" << refusal("unknown option '--bogus' (try plinkora --help)");
+        QTest::newRow("unknown short option")
+            << QStringList{"-x"} << 2 << "^$" << refusal("unknown option '-x' (try plinkora --help)");
+        QTest::newRow("refusal before help")
+            << QStringList{"--help", "--bogus"} << 2 << "^$" << refusal("unknown option '--bogus' (try plinkora --help)");
+        QTest::newRow("argument") << QStringList{"song.mid"} << 2 << "^$"
+                                  << refusal("unexpected argument 'song.mid' (try plinkora --help)");
+        QTest::newRow("Qt option without its value")
+            << QStringList{"-platform"} << 2 << "^$" << refusal("missing value after '-platform'");
+        // Status 1 and Qt's complaint: the options reached Qt, which found no such platform.
+        QTest::newRow("Qt options reach Qt")
+            << QStringList{"-session", "restored", "-platform", "nosuch"} << 1 << "^$" << cannotStart;
+    }
+
+    void answers()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run run = runProgram(arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2(QRegularExpression(out).match(run.out).hasMatch(), qPrintable("stdout: " + run.out));
+        QVERIFY2(QRegularExpression(err).match(run.err).hasMatch(), qPrintable("stderr: " + run.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
