@@ -9,7 +9,7 @@
 //       when it sounds after that by the graph's own figures.
 //   bench-refclient-pw tone QUANTUM_FRAMES SECONDS
 //       a steady tone with that node.latency for SECONDS; prints
-//       "underflows N", the graph cycles that went by without it.
+//       "underflows N", the graph's cycles that went by without one of ours.
 
 #include "Clock.h"
 #include "PwStream.h"
@@ -47,8 +47,8 @@ struct Client {
     std::atomic<double> pending{0};  // stamp of a burst asked for and not yet started
     std::vector<Carried> carried;    // reserved: the data thread only appends
     std::atomic<std::size_t> carriedCount{0};
-    std::int64_t lastNow = 0;
-    std::atomic<int> missed{0};
+    long long cycles = 0, firstTicks = 0, framesBefore = 0;
+    std::atomic<long long> missedFrames{0};
 };
 
 float sampleAt(const Client& c, long long frame)
@@ -61,14 +61,16 @@ float sampleAt(const Client& c, long long frame)
     return t < kBurstSeconds ? kAmplitude * static_cast<float>(std::cos(2 * std::numbers::pi * kBurstHz * t)) : 0.0f;
 }
 
-// A cycle later than one quantum after the last: the graph ran without us.
-void countMissed(Client& c, const pw_time& time, std::uint32_t frames)
+// The graph's time that went by without a cycle of ours. A process call that
+// runs late reads the next cycle's position, and the one after it then reads
+// the same again: only the total tells.
+void countCycles(Client& c, const pw_time& time, std::uint32_t frames)
 {
-    const double quantumNs = 1e9 * frames / bench::kPwRate;
-    if (c.lastNow && static_cast<double>(time.now - c.lastNow) > 1.5 * quantumNs)
-        c.missed.fetch_add(static_cast<int>(std::lround(static_cast<double>(time.now - c.lastNow) / quantumNs)) - 1,
-                           std::memory_order_relaxed);
-    c.lastNow = time.now;
+    const auto ticks = static_cast<long long>(time.ticks);
+    if (c.cycles++ == 0)
+        c.firstTicks = ticks;
+    c.missedFrames.store(ticks - c.firstTicks - c.framesBefore, std::memory_order_relaxed);
+    c.framesBefore += frames;
 }
 
 void startBurst(Client& c, const pw_time& time, std::uint32_t frames)
@@ -102,7 +104,7 @@ void play(Client& c, pw_stream* stream)
     pw_time time{};
     pw_stream_get_time_n(stream, &time, sizeof time);
     if (c.tone)
-        countMissed(c, time, frames);
+        countCycles(c, time, frames);
     else
         startBurst(c, time, frames);
     for (std::uint32_t f = 0; f < frames; ++f) {
@@ -192,7 +194,7 @@ int tone(int quantum, double seconds)
     if (!stream.connect(PW_DIRECTION_OUTPUT, playbackProperties("Music", quantum), &why))
         fail(why);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    std::printf("underflows %d\n", c.missed.load());
+    std::printf("underflows %lld\n", c.missedFrames.load() / quantum);
     return 0;
 }
 
