@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace bench {
 
@@ -38,6 +39,13 @@ inline double wallMinusMonotonic()
         }
     }
     return offset;
+}
+
+inline void sleepUntilWall(double wall)
+{
+    const double wait = wall - wallSeconds();
+    if (wait > 0)
+        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
 }
 
 using Steady = std::chrono::steady_clock;

@@ -13,25 +13,18 @@
 
 #include "Clock.h"
 #include "PwStream.h"
+#include "ReferenceSignal.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-constexpr double kBurstSeconds = 0.005;
-constexpr double kBurstHz = 1000;
-constexpr double kToneHz = 440;
-constexpr float kAmplitude = 0.5f;
-constexpr double kJitterSeconds = 0.05;
 
 // The cycle that carried a burst, as PipeWire told it.
 struct Carried {
@@ -50,16 +43,6 @@ struct Client {
     long long cycles = 0, firstTicks = 0, framesBefore = 0;
     std::atomic<long long> missedFrames{0};
 };
-
-float sampleAt(const Client& c, long long frame)
-{
-    const double t = static_cast<double>(frame) / bench::kPwRate;
-    if (c.tone)
-        return kAmplitude * static_cast<float>(std::sin(2 * std::numbers::pi * kToneHz * t));
-    // A cosine: the burst's first sample is already at full height, so its
-    // onset in the recording is exact to the sample.
-    return t < kBurstSeconds ? kAmplitude * static_cast<float>(std::cos(2 * std::numbers::pi * kBurstHz * t)) : 0.0f;
-}
 
 // The graph's time that went by without a cycle of ours. A process call that
 // runs late reads the next cycle's position, and the one after it then reads
@@ -108,11 +91,11 @@ void play(Client& c, pw_stream* stream)
     else
         startBurst(c, time, frames);
     for (std::uint32_t f = 0; f < frames; ++f) {
-        const float v = (c.tone || c.inBurst) ? sampleAt(c, c.phase + f) : 0.0f;
+        const float v = (c.tone || c.inBurst) ? bench::referenceSample(c.tone, c.phase + f, bench::kPwRate) : 0.0f;
         out[f * bench::kPwChannels] = out[f * bench::kPwChannels + 1] = v;
     }
     c.phase += frames;
-    if (!c.tone && c.phase >= kBurstSeconds * bench::kPwRate)
+    if (!c.tone && c.phase >= bench::kBurstSeconds * bench::kPwRate)
         c.inBurst = false;
     data.chunk->offset = 0;
     data.chunk->stride = bench::kPwFrameBytes;
@@ -121,23 +104,18 @@ void play(Client& c, pw_stream* stream)
     pw_stream_queue_buffer(stream, b);
 }
 
-pw_properties* playbackProperties(const char* role, int quantum)
+// Played as the program plays: the default sink, the role "Music".
+void connect(bench::PwStream& stream, int quantum)
 {
-    return pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback", PW_KEY_MEDIA_ROLE, role,
-                             PW_KEY_NODE_LATENCY, bench::framesAtRate(quantum).c_str(), nullptr);
-}
-
-[[noreturn]] void fail(const std::string& why)
-{
+    std::string why;
+    if (stream.connect(PW_DIRECTION_OUTPUT,
+                       pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
+                                         PW_KEY_MEDIA_ROLE, "Music", PW_KEY_NODE_LATENCY,
+                                         bench::framesAtRate(quantum).c_str(), nullptr),
+                       &why))
+        return;
     std::fprintf(stderr, "bench-refclient-pw: %s\n", why.c_str());
     std::exit(1);
-}
-
-void sleepUntil(double wall)
-{
-    const double wait = wall - bench::wallSeconds();
-    if (wait > 0)
-        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
 }
 
 // When the burst's first frame sounds after its stamp. The burst is the first
@@ -145,7 +123,9 @@ void sleepUntil(double wall)
 // once the cycle is over, one quantum after the cycle's clock, later by
 // whatever PipeWire says lies between the stream and the sink (delay: the
 // ports' latencies; queued: frames of ours ahead of it; buffered: in the
-// resampler).
+// resampler; all 0 with the null sink). bench-record-pw times its frames the
+// same way from the cycles it captures in: a burst found there where this
+// says is one that landed in the cycle it was written for.
 double knownLatency(const Carried& b, double wallMinusMonotonic)
 {
     const pw_time& t = b.time;
@@ -156,31 +136,39 @@ double knownLatency(const Carried& b, double wallMinusMonotonic)
     return cycle + quantum + ahead - b.stamp;
 }
 
+// PipeWire's figures behind the known latency, where they change.
+void tellFigures(const Carried& b, const Carried* before)
+{
+    const pw_time& t = b.time;
+    if (before && before->frames == b.frames && before->time.delay == t.delay && before->time.queued == t.queued
+        && before->time.buffered == t.buffered)
+        return;
+    std::fprintf(stderr, "bench-refclient-pw: quantum %u, delay %lld/%u s, queued %llu, buffered %llu frames\n",
+                 b.frames, static_cast<long long>(t.delay), t.rate.denom, static_cast<unsigned long long>(t.queued),
+                 static_cast<unsigned long long>(t.buffered));
+}
+
 int bursts(int count, double interval, int quantum)
 {
     Client c;
     c.carried.resize(static_cast<std::size_t>(count));
     bench::PwStream stream("plinkora-bench-reference", [&](pw_stream* s) { play(c, s); });
-    std::string why;
-    if (!stream.connect(PW_DIRECTION_OUTPUT, playbackProperties("Music", quantum), &why))
-        fail(why);
+    connect(stream, quantum);
     const double offset = bench::wallMinusMonotonic();
     std::mt19937 random(std::random_device{}());
-    std::uniform_real_distribution<double> jitter(0, kJitterSeconds);
+    std::uniform_real_distribution<double> jitter(0, bench::kJitterSeconds);
     double next = bench::wallSeconds() + 0.5;
     for (int i = 0; i < count; ++i) {
         next += interval + jitter(random);
-        sleepUntil(next);
+        bench::sleepUntilWall(next);
         c.pending.store(bench::wallSeconds());
     }
-    sleepUntil(next + interval);
+    bench::sleepUntilWall(next + interval);
     const std::size_t found = c.carriedCount.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < found; ++i) {
         const Carried& b = c.carried[i];
         std::printf("%.6f %.6f\n", b.stamp, knownLatency(b, offset));
-        std::fprintf(stderr, "bench-refclient-pw: quantum %u, delay %lld/%u s, queued %llu, buffered %llu\n",
-                     b.frames, static_cast<long long>(b.time.delay), b.time.rate.denom,
-                     static_cast<unsigned long long>(b.time.queued), static_cast<unsigned long long>(b.time.buffered));
+        tellFigures(b, i > 0 ? &c.carried[i - 1] : nullptr);
     }
     return found == static_cast<std::size_t>(count) ? 0 : 1;
 }
@@ -190,9 +178,7 @@ int tone(int quantum, double seconds)
     Client c;
     c.tone = true;
     bench::PwStream stream("plinkora-bench-reference", [&](pw_stream* s) { play(c, s); });
-    std::string why;
-    if (!stream.connect(PW_DIRECTION_OUTPUT, playbackProperties("Music", quantum), &why))
-        fail(why);
+    connect(stream, quantum);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     std::printf("underflows %lld\n", c.missedFrames.load() / quantum);
     return 0;
