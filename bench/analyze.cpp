@@ -5,7 +5,8 @@
 // "# graph clock") are exact and used as they are.
 //   bench-analyze keys PROGRAM AUDIO STAMPS PRESSES [FLOOR_MS]
 //       PRESSES from bench-xtool keys ("BEFORE AFTER KEYCODE"), played with
-//       General MIDI PROGRAM; FLOOR_MS counts results below that floor
+//       General MIDI PROGRAM; FLOOR_MS counts results below that floor even
+//       from BEFORE (the figures are from the middle of BEFORE and AFTER)
 //   bench-analyze reference AUDIO STAMPS BURSTS
 //       BURSTS from bench-refclient bursts ("STAMP KNOWN")
 //   bench-analyze dropouts AUDIO STAMPS FROM TO
@@ -257,7 +258,9 @@ int pressedKeys(int argc, char** argv)
         bracket = std::max(bracket, row[1] - row[0]);
         if (const auto sound = soundAfter(run, press, &templates.of(*note))) {
             ms.push_back((*sound - press) * 1000);
-            belowFloor += ms.back() < floorMs ? 1 : 0;
+            // From the earliest the key can have gone down: below the floor
+            // even then is impossible.
+            belowFloor += (*sound - row[0]) * 1000 < floorMs ? 1 : 0;
             std::fprintf(stderr, "event %.6f %.3f\n", press, ms.back());
         }
     }
@@ -265,7 +268,8 @@ int pressedKeys(int argc, char** argv)
     reportSpread("key_to_sound", ms, n);
     bench::report("notes_missed", presses - static_cast<double>(ms.size()), "count", n);
     if (floorMs > 0)
-        bench::report("below_floor", belowFloor, "count", "results under " + std::to_string(floorMs) + " ms");
+        bench::report("below_floor", belowFloor, "count",
+                      "results under " + std::to_string(floorMs) + " ms from the press's request");
     bench::report("press_bracket_max", bracket * 1000, "ms", "XTest request to round trip");
     reportClock(run);
     return ms.empty() ? 1 : 0;

@@ -18,6 +18,7 @@
 
 #include "Clock.h"
 #include "PwStream.h"
+#include "Stats.h"
 
 #include <algorithm>
 #include <array>
@@ -38,6 +39,7 @@ constexpr std::size_t kSlots = 128;
 
 struct Cycle {
     pw_time time{};
+    double called = 0;  // monotonic seconds
     std::uint32_t frames = 0;
     std::array<float, kMaxFrames * bench::kPwChannels> samples{};
 };
@@ -64,6 +66,7 @@ void keep(pw_stream* stream, const spa_data& data, CycleQueue& queue, std::atomi
         return;
     }
     pw_stream_get_time_n(stream, &cycle->time, sizeof cycle->time);
+    cycle->called = bench::monotonicSeconds();
     const std::uint32_t offset = std::min(data.chunk->offset, data.maxsize);
     const std::uint32_t bytes = std::min(data.chunk->size, data.maxsize - offset);
     cycle->frames = std::min(bytes / bench::kPwFrameBytes, kMaxFrames);
@@ -98,7 +101,8 @@ public:
         const auto ticks = static_cast<long long>(cycle.time.ticks);
         if (pending_.empty() && written_ == 0)
             firstTicks_ = ticks;
-        pending_.push_back({framesBefore, cycle.frames, ticks - firstTicks_ - framesBefore, cycle.time.now});
+        pending_.push_back({framesBefore, cycle.frames, ticks - firstTicks_ - framesBefore, cycle.time.now,
+                            cycle.called - static_cast<double>(cycle.time.now) * 1e-9});
     }
     // Writes the stamps that no later reading can change any more (all: every one).
     void write(bool all)
@@ -113,6 +117,10 @@ public:
         std::fflush(out_);
     }
     long long missedFrames() const { return missed_; }
+    // How long after its cycle's clock each process call began (that read
+    // its own cycle's position): what a note played just after a cycle
+    // began can still catch, in every client the cycle wakes.
+    const std::vector<double>& lateness() const { return lateness_; }
 
 private:
     struct Reading {
@@ -120,6 +128,7 @@ private:
         std::uint32_t frames;
         long long ahead;  // of the audio, by the position read
         std::int64_t now;
+        double late;
     };
     static constexpr std::size_t kLookAhead = 16;
 
@@ -136,6 +145,8 @@ private:
             std::fprintf(stderr, "bench-record-pw: %lld frames more than the clock allows before %.6f\n",
                          ahead_ - ahead, start);
         missed_ += written_ > 0 ? std::max(ahead - ahead_, 0LL) : 0;
+        if (r.ahead == ahead)
+            lateness_.push_back(r.late);
         ahead_ = ahead;
         ++written_;
         std::fprintf(out_, "%lld %.6f\n", r.framesBefore + r.frames, start + static_cast<double>(r.frames) / bench::kPwRate);
@@ -144,6 +155,7 @@ private:
     std::FILE* out_;
     const double offset_ = bench::wallMinusMonotonic();
     std::deque<Reading> pending_;
+    std::vector<double> lateness_;
     long long firstTicks_ = 0, ahead_ = 0, missed_ = 0, written_ = 0;
 };
 
@@ -166,6 +178,7 @@ public:
         stamper_.write(all);
     }
     long long missedFrames() const { return stamper_.missedFrames(); }
+    const std::vector<double>& lateness() const { return stamper_.lateness(); }
 
 private:
     // What PipeWire says about the capture, whenever it changes.
@@ -237,6 +250,9 @@ int main(int argc, char** argv)
     writer.flush(true);
     std::fprintf(stderr, "bench-record-pw: %lld frames missed, %d cycles not kept, %d times several buffers\n",
                  writer.missedFrames(), overflows.load(), several.load());
+    const auto& late = writer.lateness();
+    std::fprintf(stderr, "bench-record-pw: process calls began %.3f %.3f %.3f ms (median, p99, max) after their cycle\n",
+                 bench::median(late) * 1000, bench::percentile(late, 99) * 1000, bench::percentile(late, 100) * 1000);
     std::fclose(audio);
     std::fclose(stamps);
     return 0;
