@@ -8,7 +8,9 @@
 #                                  (process start to window mapped), $BENCH_LAUNCH_TIME;
 #                                  its output goes to $E2E_DIR/app.log
 #   bench_stop_app                 end it (SIGTERM, then SIGKILL after 5 s)
-#   bench_record_start / _stop     record the sink into $E2E_DIR/rec.f32 + rec.stamps
+#   bench_record_start [QUANTUM] / _stop   record the sink into $E2E_DIR/rec.f32 + rec.stamps
+#                                  (E2E_AUDIO=pipewire: natively, stamped by the graph's
+#                                  clock, with node.latency QUANTUM frames)
 #   bench_busy_start N / _stop     N busy loops at normal priority
 #   bench_cpu_seconds PID          user + system CPU seconds of the whole process
 #   bench_hwm_mb PID               peak resident set (VmHWM) in MB
@@ -58,7 +60,12 @@ bench_stop_app()
 bench_record_start()
 {
     : >"$E2E_DIR/rec.stamps"
-    "$BENCH_BIN/bench-record" "$E2E_SINK.monitor" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" 2>"$E2E_DIR/record.log" &
+    if [[ ${E2E_AUDIO:-pulseaudio} == pipewire ]]; then
+        "$BENCH_BIN/bench-record-pw" "$E2E_SINK" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "${1:-256}" \
+            2>"$E2E_DIR/record.log" &
+    else
+        "$BENCH_BIN/bench-record" "$E2E_SINK.monitor" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" 2>"$E2E_DIR/record.log" &
+    fi
     _bench_recorder=$!
     _e2e_pids+=("$_bench_recorder")
     # The monitor delivers nothing for the first second or two.

@@ -13,6 +13,12 @@
 #      (the last "buffer FRAMES" line the player printed) for as long: its
 #      dropouts are the machine's share.
 # With "busy", two busy loops (one per core) run throughout.
+# On PipeWire the recorder and the reference client are native PipeWire
+# clients (through pipewire-pulse a libpulse client gets a far larger buffer
+# than it asks for, and fragments arrive too unevenly to time them by): the
+# recording is stamped by the graph's clock, and both run with the program's
+# buffer as node.latency, since the graph runs at the smallest one of its
+# nodes. So the program starts first there, to tell its buffer.
 #   e2e_keytosound.sh pulseaudio|pipewire idle|busy [PRESSES [PLAYER_OPTION...]]
 set -u
 here=$(dirname "${BASH_SOURCE[0]}")
@@ -31,20 +37,51 @@ readonly STEADY_SECONDS=$((PRESSES > 20 ? PRESSES : 20))
 export E2E_AUDIO=$SERVER
 e2e_require Xvfb
 e2e_require_audio
+if [[ $SERVER == pipewire && ! -x $BENCH_BIN/bench-record-pw ]]; then
+    e2e_log "skipped: no bench-record-pw (built where libpipewire-0.3's development files are found)"
+    exit 77
+fi
 e2e_init
 e2e_start_x
 e2e_start_audio
 [[ -n $BENCH_AS_USER ]] && bench_open_to_user "$BENCH_AS_USER"
 [[ $LOAD == busy ]] && bench_busy_start 2
-bench_record_start
 
-"$BENCH_BIN/bench-refclient" bursts "$PRESSES" 1 >"$E2E_DIR/bursts" 2>"$E2E_DIR/refclient.log" ||
-    e2e_log "reference bursts: $(cat "$E2E_DIR/refclient.log")" >&2
+launch_player() { PLINKORA_AUDIO=$SERVER bench_launch "$BENCH_BIN/plinkora-bench-player" --report-buffer "${player_options[@]}"; }
+player_buffer() { awk '$1 == "buffer" { b = $2 } END { print b }' "$E2E_DIR/app.log"; }
+# shellcheck disable=SC2317  # called through _e2e_poll
+player_reported() { [[ -n $(player_buffer) ]]; }
+reference_bursts()
+{
+    if [[ $SERVER == pipewire ]]; then
+        "$BENCH_BIN/bench-refclient-pw" bursts "$PRESSES" 1 "$buffer"
+    else
+        "$BENCH_BIN/bench-refclient" bursts "$PRESSES" 1
+    fi >"$E2E_DIR/bursts" 2>"$E2E_DIR/refclient.log" || e2e_log "reference bursts: $(cat "$E2E_DIR/refclient.log")" >&2
+}
+reference_tone()
+{
+    local client=bench-refclient
+    [[ $SERVER == pipewire ]] && client=bench-refclient-pw
+    "$BENCH_BIN/$client" tone "$buffer" "$STEADY_SECONDS" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
+}
 
-PLINKORA_AUDIO=$SERVER bench_launch "$BENCH_BIN/plinkora-bench-player" --report-buffer "${player_options[@]}"
+if [[ $SERVER == pipewire ]]; then
+    launch_player
+    _e2e_poll 5 player_reported || e2e_fail "the player reported no buffer: $(cat "$E2E_DIR/app.log")"
+    buffer=$(player_buffer)
+    bench_record_start "$buffer"
+    reference_bursts
+else
+    bench_record_start
+    reference_bursts
+    launch_player
+fi
 e2e_focus
 e2e_press_key "$F7"
 sleep 1
+# The buffer grows on underflows: the floor takes the one the presses began with.
+press_buffer=$(player_buffer)
 "$BENCH_BIN/bench-xtool" keys 1:1.05 "$PRESSES" "${KEYCODES[@]}" >"$E2E_DIR/presses" || e2e_fail "presses failed"
 sleep 1
 
@@ -53,11 +90,11 @@ steady_from=$EPOCHREALTIME
 "$BENCH_BIN/bench-xtool" keys 0.25 $((STEADY_SECONDS * 4)) "${KEYCODES[@]}" >/dev/null || e2e_fail "presses failed"
 steady_to=$EPOCHREALTIME
 
-buffer=$(awk '$1 == "buffer" { b = $2 } END { print b }' "$E2E_DIR/app.log")
+buffer=$(player_buffer)
 [[ -n $buffer ]] || e2e_fail "the player reported no buffer: $(cat "$E2E_DIR/app.log")"
 sleep 2
 tone_from=$EPOCHREALTIME
-"$BENCH_BIN/bench-refclient" tone "$buffer" "$STEADY_SECONDS" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
+reference_tone
 tone_to=$EPOCHREALTIME
 bench_record_stop
 bench_busy_stop
@@ -72,18 +109,29 @@ tagged()
 }
 analyze() { "$BENCH_BIN/bench-analyze" "$1" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "${@:2}" 2>>"$E2E_DIR/events"; }
 
-# The program's floor: the chain plus the audio its buffer holds.
+# The program's floor: the chain plus the audio its buffer holds. On PipeWire
+# a note sounds one quantum after the cycle it is rendered in, which may have
+# begun a little before the note came: by as much as a cycle's process calls
+# begin after its clock (the recorder's p99 stands for the program's).
 reference=$(analyze reference "$E2E_DIR/bursts")
 tagged <<<"$reference"
 chain=$(awk -F'\t' '$1 == "chain_median" { print $2 }' <<<"$reference")
-floor=$(awk -v c="${chain:-0}" -v b="$buffer" 'BEGIN { printf "%.3f", c + b / 48 }')
+late=$(awk '/process calls began/ { print $6 }' "$E2E_DIR/record.log")
+floor=$(awk -v c="${chain:-0}" -v b="$press_buffer" -v l="${late:-0}" 'BEGIN { printf "%.3f", c + b / 48 - l }')
+floor_detail="chain median + buffer of $press_buffer frames"
+[[ -n $late ]] && floor_detail+=" - $late ms, the p99 of how late in its cycle the recorder's process began"
 "$BENCH_BIN/bench-analyze" keys "$XYLOPHONE" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "$E2E_DIR/presses" "$floor" \
     2>>"$E2E_DIR/events" | grep -v '^sink_drift' | tagged
-bench_result "key_to_sound_floor[$scenario]" "$floor" ms "chain median + buffer of $buffer frames"
+bench_result "key_to_sound_floor[$scenario]" "$floor" ms "$floor_detail"
 analyze dropouts "$steady_from" "$steady_to" | grep '^dropouts' | tagged
 analyze dropouts "$tone_from" "$tone_to" | grep '^dropouts' | sed 's/^dropouts/reference_dropouts/' | tagged
+underflows="the server's count for the tone"
+[[ $SERVER == pipewire ]] && underflows="graph cycles that went by without the tone"
 bench_result "reference_underflows[$scenario]" "$(awk '{ print $2 }' "$E2E_DIR/tone")" count \
-    "the server's count for the tone, buffer $buffer frames"
+    "$underflows, buffer $buffer frames"
+missed=$(awk '/frames missed,/ { print $2 }' "$E2E_DIR/record.log")
+[[ -n $missed ]] && bench_result "recorder_missed[$scenario]" "$missed" frames \
+    "graph time the recorder missed (not in the recording): $(grep -c 'missed before' "$E2E_DIR/record.log") times"
 bench_result "buffer[$scenario]" "$buffer" frames "the program's, for the tone"
 bench_result "load_average[$scenario]" "$(awk '{ print $1 }' /proc/loadavg)" load "1-minute load average at the end"
 e2e_log "$(sort -u "$E2E_DIR/refclient.log" | tr '\n' ' ')" >&2

@@ -16,6 +16,7 @@
 // program's audio thread does; stderr says whether it got it.
 
 #include "Clock.h"
+#include "ReferenceSignal.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -27,7 +28,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <numbers>
 #include <random>
 #include <string>
 #include <thread>
@@ -39,11 +39,6 @@ constexpr int kRate = 48000;
 constexpr int kChannels = 2;
 constexpr std::size_t kBlockFrames = 64;
 constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
-constexpr double kBurstSeconds = 0.005;
-constexpr double kBurstHz = 1000;
-constexpr double kToneHz = 440;
-constexpr float kAmplitude = 0.5f;
-constexpr double kJitterSeconds = 0.05;
 constexpr int kRealtimePriority = 60;
 
 struct Burst {
@@ -74,15 +69,6 @@ void askRealtime(Client& c)
     std::fprintf(stderr, "bench-refclient: real-time priority %s\n", ok ? "yes" : "no");
 }
 
-float sampleAt(const Client& c, long long frame)
-{
-    const double t = static_cast<double>(frame) / kRate;
-    if (c.tone)
-        return kAmplitude * static_cast<float>(std::sin(2 * std::numbers::pi * kToneHz * t));
-    // A cosine: the burst's first sample is already at full height, so its
-    // onset in the recording is exact to the sample.
-    return t < kBurstSeconds ? kAmplitude * static_cast<float>(std::cos(2 * std::numbers::pi * kBurstHz * t)) : 0.0f;
-}
 
 // Up to one block: a burst asked for starts at its first frame.
 void fill(Client& c, float* out, std::size_t frames)
@@ -100,12 +86,12 @@ void fill(Client& c, float* out, std::size_t frames)
         c.phase = 0;
     }
     for (std::size_t f = 0; f < frames; ++f) {
-        const float v = (c.tone || c.inBurst) ? sampleAt(c, c.phase + static_cast<long long>(f)) : 0.0f;
+        const float v = (c.tone || c.inBurst) ? bench::referenceSample(c.tone, c.phase + static_cast<long long>(f), kRate) : 0.0f;
         for (int ch = 0; ch < kChannels; ++ch)
             out[f * kChannels + static_cast<std::size_t>(ch)] = v;
     }
     c.phase += static_cast<long long>(frames);
-    if (!c.tone && c.phase >= kBurstSeconds * kRate)
+    if (!c.tone && c.phase >= bench::kBurstSeconds * kRate)
         c.inBurst = false;
 }
 
@@ -175,12 +161,6 @@ void connect(Client& c, std::uint32_t target, std::uint32_t minreq)
                  got->minreq / unsigned(kFrameBytes));
 }
 
-void sleepUntil(double wall)
-{
-    const double wait = wall - bench::wallSeconds();
-    if (wait > 0)
-        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
-}
 
 int bursts(int count, double interval, std::uint32_t target, std::uint32_t minreq)
 {
@@ -188,16 +168,16 @@ int bursts(int count, double interval, std::uint32_t target, std::uint32_t minre
     connect(c, target, minreq);
     pa_threaded_mainloop_unlock(c.loop);
     std::mt19937 random(std::random_device{}());
-    std::uniform_real_distribution<double> jitter(0, kJitterSeconds);
+    std::uniform_real_distribution<double> jitter(0, bench::kJitterSeconds);
     double next = bench::wallSeconds() + 0.5;
     for (int i = 0; i < count; ++i) {
         next += interval + jitter(random);
-        sleepUntil(next);
+        bench::sleepUntilWall(next);
         pa_threaded_mainloop_lock(c.loop);
         c.pending = bench::wallSeconds();
         pa_threaded_mainloop_unlock(c.loop);
     }
-    sleepUntil(next + interval);
+    bench::sleepUntilWall(next + interval);
     pa_threaded_mainloop_lock(c.loop);
     for (const Burst& b : c.done)
         std::printf("%.6f %.6f\n", b.stamp, b.known);

@@ -40,6 +40,9 @@ build_all()
     cmake --build "$build" --parallel 2 --target plinkora_resources >>"$out/build.log" 2>&1 || return 1
     cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-analyze \
         plinkora-bench-player bench-xtool bench-record bench-refclient >>"$out/build.log" 2>&1 || return 1
+    # PipeWire's own recorder and reference: without them its key-to-sound runs are skipped.
+    cmake --build "$build" --parallel 2 --target bench-record-pw bench-refclient-pw >>"$out/build.log" 2>&1 ||
+        log "no native PipeWire recorder (libpipewire-0.3 development files?): PipeWire key-to-sound skipped"
     program=$build/app/plinkora program_note=
     if ! cmake --build "$build" --parallel 2 --target plinkora >>"$out/build.log" 2>&1; then
         # Same window and synthesizer, built from bench/ with the default period.
