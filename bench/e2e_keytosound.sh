@@ -109,16 +109,30 @@ tagged()
 }
 analyze() { "$BENCH_BIN/bench-analyze" "$1" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "${@:2}" 2>>"$E2E_DIR/events"; }
 
-# The program's floor: the chain plus the audio its buffer holds. On PipeWire
-# a note sounds one quantum after the cycle it is rendered in, which may have
-# begun a little before the note came: by as much as a cycle's process calls
-# begin after its clock (the recorder's p99 stands for the program's).
+# The program's floor: the chain plus the audio queued ahead of a note. On
+# PipeWire a note sounds one quantum after the cycle it is rendered in, which
+# may have begun a little before the note came: by as much as a cycle's
+# process calls begin after its clock (the recorder's p99 stands for the
+# program's). On PulseAudio the stream asks for latency adjustment: a note is
+# written behind buffer - request frames, of which the server has already
+# handed the sink its share, (buffer - 2 * request) / 2, and a null sink shows
+# what it has taken on its monitor at once.
 reference=$(analyze reference "$E2E_DIR/bursts")
 tagged <<<"$reference"
 chain=$(awk -F'\t' '$1 == "chain_median" { print $2 }' <<<"$reference")
 late=$(awk '/process calls began/ { print $6 }' "$E2E_DIR/record.log")
-floor=$(awk -v c="${chain:-0}" -v b="$press_buffer" -v l="${late:-0}" 'BEGIN { printf "%.3f", c + b / 48 - l }')
-floor_detail="chain median + buffer of $press_buffer frames"
+request=64
+for ((i = 0; i + 1 < ${#player_options[@]}; ++i)); do
+    [[ ${player_options[i]} == --request ]] && request=${player_options[i + 1]}
+done
+if [[ $SERVER == pipewire ]]; then
+    ahead=$press_buffer
+    floor_detail="chain median + buffer of $press_buffer frames"
+else
+    ahead=$(awk -v b="$press_buffer" -v r="$request" 'BEGIN { s = (b - 2 * r) / 2; print b - r - (s > 0 ? s : 0) }')
+    floor_detail="chain median + $ahead frames queued behind the sink's share of a $press_buffer-frame buffer"
+fi
+floor=$(awk -v c="${chain:-0}" -v a="$ahead" -v l="${late:-0}" 'BEGIN { printf "%.3f", c + a / 48 - l }')
 [[ -n $late ]] && floor_detail+=" - $late ms, the p99 of how late in its cycle the recorder's process began"
 "$BENCH_BIN/bench-analyze" keys "$XYLOPHONE" "$E2E_DIR/rec.f32" "$E2E_DIR/rec.stamps" "$E2E_DIR/presses" "$floor" \
     2>>"$E2E_DIR/events" | grep -v '^sink_drift' | tagged

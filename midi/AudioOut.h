@@ -31,7 +31,7 @@ struct AudioOptions {
     // maxBufferFrames, and comes back down a step after a steady stretch
     // (BufferTarget.h).
     int bufferFrames = 256;
-    int maxBufferFrames = 1024;
+    int maxBufferFrames = 512;
     int growStepFrames = 64;
     // How much audio the server asks for at a time, where it lets the
     // client choose (PulseAudio's minreq): a note waits up to this long for

@@ -2,13 +2,21 @@
 // libpulse's asynchronous API: the server's write requests are answered on
 // libpulse's own thread by rendering exactly the frames it asks for.
 //
-// Buffering: the stream is connected without PA_STREAM_ADJUST_LATENCY, with
-// tlength the whole target and minreq one synthesizer block. The server then
-// asks the sink for tlength - 2 * minreq and requests audio a block at a time,
-// so a note waits at most a block for its render and then the queue. (With
-// ADJUST_LATENCY the server halves tlength between sink and stream, and
-// requests come in half-buffer steps: about a third longer from key to sound
-// here, bench/e2e_keytosound.sh.)
+// Buffering: tlength is the whole target (AudioOptions::bufferFrames, grown
+// on underflows up to maxBufferFrames), minreq one synthesizer block, and the
+// stream asks for PA_STREAM_ADJUST_LATENCY. The server then gives the sink
+// (tlength - 2 * minreq) / 2 and keeps the rest queued for the stream, so a
+// note waits at most one block for its render and then about tlength - minreq
+// frames. Without the flag the server still asks the sink for
+// tlength - 2 * minreq, but on top of the stream's own tlength: nearly twice
+// the delay for the same protection against underflows (576 frames against
+// 256 for a 384-frame target). A minreq of one block
+// answers the server as soon as a block's room is free; two blocks halve the
+// wake-ups and add a block to every note. On a 2-core machine a 256-frame
+// queue underflows now and then even for a client that only copies a tone,
+// so the target grows; 512 frames (about 7 ms from key to sound) is where it
+// stops, so that a busy moment costs a click rather than a lasting delay
+// (bench/e2e_keytosound.sh).
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
