@@ -1,6 +1,6 @@
 #include "PwStream.h"
 
-#include <spa/param/audio/format-utils.h>
+#include "PipeWireConnect.h"
 
 #include <cerrno>
 #include <cstring>
@@ -68,20 +68,7 @@ bool PwStream::connect(pw_direction direction, pw_properties* properties, std::s
     events_.process = &PwStream::onProcess;
     pw_stream_add_listener(stream_, &listener_, &events_, this);
 
-    // Field by field: the spa initialiser macros are C only.
-    spa_audio_info_raw info{};
-    info.format = SPA_AUDIO_FORMAT_F32;
-    info.rate = kPwRate;
-    info.channels = kPwChannels;
-    info.position[0] = SPA_AUDIO_CHANNEL_FL;
-    info.position[1] = SPA_AUDIO_CHANNEL_FR;
-    std::uint8_t buffer[1024];
-    spa_pod_builder builder{};
-    spa_pod_builder_init(&builder, buffer, sizeof buffer);
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS
-                                                    | PW_STREAM_FLAG_RT_PROCESS);
-    const int result = pw_stream_connect(stream_, direction, PW_ID_ANY, flags, params, 1);
+    const int result = midi::connectStereoFloat(stream_, direction, kPwRate);
     if (result < 0)
         *why = std::string("cannot connect a PipeWire stream: ") + std::strerror(-result);
     const bool ok = result == 0 && waitLinked(why);

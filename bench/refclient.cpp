@@ -28,7 +28,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -167,17 +166,11 @@ int bursts(int count, double interval, std::uint32_t target, std::uint32_t minre
     Client c;
     connect(c, target, minreq);
     pa_threaded_mainloop_unlock(c.loop);
-    std::mt19937 random(std::random_device{}());
-    std::uniform_real_distribution<double> jitter(0, bench::kJitterSeconds);
-    double next = bench::wallSeconds() + 0.5;
-    for (int i = 0; i < count; ++i) {
-        next += interval + jitter(random);
-        bench::sleepUntilWall(next);
+    bench::burstSchedule(count, interval, [&c] {
         pa_threaded_mainloop_lock(c.loop);
         c.pending = bench::wallSeconds();
         pa_threaded_mainloop_unlock(c.loop);
-    }
-    bench::sleepUntilWall(next + interval);
+    });
     pa_threaded_mainloop_lock(c.loop);
     for (const Burst& b : c.done)
         std::printf("%.6f %.6f\n", b.stamp, b.known);

@@ -19,7 +19,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -155,15 +154,7 @@ int bursts(int count, double interval, int quantum)
     bench::PwStream stream("plinkora-bench-reference", [&](pw_stream* s) { play(c, s); });
     connect(stream, quantum);
     const double offset = bench::wallMinusMonotonic();
-    std::mt19937 random(std::random_device{}());
-    std::uniform_real_distribution<double> jitter(0, bench::kJitterSeconds);
-    double next = bench::wallSeconds() + 0.5;
-    for (int i = 0; i < count; ++i) {
-        next += interval + jitter(random);
-        bench::sleepUntilWall(next);
-        c.pending.store(bench::wallSeconds());
-    }
-    bench::sleepUntilWall(next + interval);
+    bench::burstSchedule(count, interval, [&c] { c.pending.store(bench::wallSeconds()); });
     const std::size_t found = c.carriedCount.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < found; ++i) {
         const Carried& b = c.carried[i];

@@ -5,9 +5,9 @@
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
+#include "PipeWireConnect.h"
 
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -156,20 +156,8 @@ bool PipeWireOut::connectStream(std::string* why)
     events_.process = &PipeWireOut::onProcess;
     pw_stream_add_listener(stream_, &listener_, &events_, this);
 
-    spa_audio_info_raw info{};
-    info.format = SPA_AUDIO_FORMAT_F32;
-    info.rate = rate;
-    info.channels = kChannels;
-    info.position[0] = SPA_AUDIO_CHANNEL_FL;
-    info.position[1] = SPA_AUDIO_CHANNEL_FR;
-    std::uint8_t buffer[1024];
-    spa_pod_builder builder{};
-    spa_pod_builder_init(&builder, buffer, sizeof buffer);
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-    const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS
-                                                    | PW_STREAM_FLAG_RT_PROCESS);
-    if (pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) < 0) {
-        *why = std::string("cannot connect a PipeWire stream: ") + std::strerror(errno);
+    if (const int result = connectStereoFloat(stream_, PW_DIRECTION_OUTPUT, rate); result < 0) {
+        *why = std::string("cannot connect a PipeWire stream: ") + std::strerror(-result);
         return false;
     }
     return true;
