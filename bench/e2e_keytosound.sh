@@ -27,6 +27,11 @@ source "$here/e2e_common.sh"
 
 readonly SERVER=$1 LOAD=$2 PRESSES=${3:-40}
 player_options=("${@:4}")
+# What PulseAudio asks the program for at a time: the reference tone asks the same.
+request=64
+for ((i = 0; i + 1 < ${#player_options[@]}; ++i)); do
+    [[ ${player_options[i]} == --request ]] && request=${player_options[i + 1]}
+done
 readonly XYLOPHONE=13 F7=73 F1=67
 # X keycodes of 24 piano keys over the three octaves, each press a different
 # note from the last.
@@ -63,7 +68,9 @@ reference_tone()
 {
     local client=bench-refclient
     [[ $SERVER == pipewire ]] && client=bench-refclient-pw
-    "$BENCH_BIN/$client" tone "$buffer" "$STEADY_SECONDS" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
+    local request_option=("$request")
+    [[ $SERVER == pipewire ]] && request_option=()
+    "$BENCH_BIN/$client" tone "$buffer" "$STEADY_SECONDS" "${request_option[@]}" >"$E2E_DIR/tone" 2>>"$E2E_DIR/refclient.log"
 }
 
 if [[ $SERVER == pipewire ]]; then
@@ -121,10 +128,6 @@ reference=$(analyze reference "$E2E_DIR/bursts")
 tagged <<<"$reference"
 chain=$(awk -F'\t' '$1 == "chain_median" { print $2 }' <<<"$reference")
 late=$(awk '/process calls began/ { print $6 }' "$E2E_DIR/record.log")
-request=64
-for ((i = 0; i + 1 < ${#player_options[@]}; ++i)); do
-    [[ ${player_options[i]} == --request ]] && request=${player_options[i + 1]}
-done
 if [[ $SERVER == pipewire ]]; then
     ahead=$press_buffer
     floor_detail="chain median + buffer of $press_buffer frames"
