@@ -31,6 +31,10 @@ bench_open_to_user()
     chmod 755 "$E2E_DIR" "$E2E_DIR/run"
     mkdir -p -m 700 "$E2E_DIR/user-home" "$E2E_DIR/user-run"
     chown "$user:" "$E2E_DIR/user-home" "$E2E_DIR/user-run"
+    # PipeWire's socket is writable by its owner only (a client must write to
+    # connect); PulseAudio's is open to all.
+    [[ -S $E2E_DIR/run/pipewire-0 ]] && chmod 666 "$E2E_DIR/run/pipewire-0"
+    return 0
 }
 
 bench_launch()
