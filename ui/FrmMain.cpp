@@ -8,6 +8,7 @@
 #include "KeyboardMap.h"
 #include "Layout.h"
 #include "RuntimeError.h"
+#include "WindowSystem.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -212,6 +213,15 @@ void FrmMain::closeEvent(QCloseEvent* event)
 {
     runGuarded([this] { Unload(); });
     event->accept();
+}
+
+bool FrmMain::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
+{
+    // Gone as surely as when the desktop closes it: unload and end the same
+    // way, once Qt is done with the event (closing destroys what delivers it).
+    if (windowsystem::destroysWindow(eventType, message, winId()))
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void FrmMain::paintEvent(QPaintEvent*)

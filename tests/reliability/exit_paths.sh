@@ -2,8 +2,9 @@
 # One way out of the real program, after it has played: the process must end
 # within a bound, with status 0, and print nothing.
 #   exit_paths.sh WAY     (PLINKORA: the program; PLINKORA_XCLOSE: tests/reliability/x11_close)
-# WAY: esc | space | enter | wm-close | sigterm | sigint | sighup | sigterm-twice | x-server-dies
-#      | sigterm-while-starting
+# WAY: esc | space | enter | wm-close | window-destroyed | sigterm | sigint | sighup | sigterm-twice
+#      | x-server-dies | sigterm-while-starting
+# A window destroyed by another X client ends the program as a desktop close does.
 # When the X server dies the window cannot unload (the program has nothing left
 # to close it with): Qt ends the process with status 1, at once and quietly.
 # That status is kept: the session did not end in order, and a caller should
@@ -74,6 +75,7 @@ case $way in
     space) e2e_press_key space ;;
     enter) e2e_press_key Return ;;
     wm-close) "${PLINKORA_XCLOSE:?path of x11_close}" "$E2E_WIN" || e2e_fail "x11_close failed" ;;
+    window-destroyed) "${PLINKORA_XCLOSE:?path of x11_close}" --destroy "$E2E_WIN" || e2e_fail "x11_close failed" ;;
     sigterm) kill -TERM "$E2E_APP_PID" ;;
     sigint) kill -INT "$E2E_APP_PID" ;;
     sighup) kill -HUP "$E2E_APP_PID" ;;
