@@ -27,9 +27,25 @@ e2e_start_audio
 # signal's default, which is sound since nothing is open yet. Whether main had
 # caught it is read from the kernel just before the signal is sent, not guessed
 # from the delay. Never a hang, a crash or a word.
+# The moments count from `exec`: until then the launched process is a fork of
+# this shell, which catches SIGTERM for the harness's EXIT trap and would run
+# the trap (stopping this test's servers) instead of the program.
+runs_program() { [[ /proc/$1/exe -ef $PLINKORA ]]; }
+
+wait_for_exec()
+{
+    local tries
+    for ((tries = 0; tries < 5000; tries++)); do
+        runs_program "$1" && return 0
+        sleep 0.002
+    done
+    e2e_fail "the launched process is not the program after 10 s"
+}
+
 catches_sigterm()
 {
     local mask
+    runs_program "$1" || return 1
     mask=$(awk '$1 == "SigCgt:" { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
     [[ -n $mask ]] && ((0x$mask & (1 << (15 - 1))))
 }
@@ -37,6 +53,7 @@ catches_sigterm()
 if [[ $way == sigterm-while-starting ]]; then
     for delay in 0 0.05 0.1 0.15 0.2 0.3 0.5; do
         e2e_launch "${PLINKORA:?path of the plinkora binary}"
+        wait_for_exec "$E2E_APP_PID"
         sleep "$delay"
         caught=0
         catches_sigterm "$E2E_APP_PID" && caught=1
@@ -47,15 +64,18 @@ if [[ $way == sigterm-while-starting ]]; then
             e2e_fail "status $E2E_EXIT_STATUS after SIGTERM at ${delay} s: $(cat "$E2E_DIR/app.log")"
         rel_expect_output 0
     done
-    # And main does catch it first thing: long before the window appears.
+    # And main does catch it first thing, before the window appears: a window
+    # seen while SIGTERM is not caught yet fails (looked for in that order, so
+    # that a window which comes while this script looks proves nothing wrong).
     e2e_launch "$PLINKORA"
-    for ((tries = 0; tries < 1000; tries++)); do
+    wait_for_exec "$E2E_APP_PID"
+    for ((tries = 0; tries < 500; tries++)); do
+        window=$(xdotool search --onlyvisible --pid "$E2E_APP_PID" --name '^Plinkora$' 2>/dev/null)
         catches_sigterm "$E2E_APP_PID" && break
+        [[ -z $window ]] || e2e_fail "the window came before SIGTERM was caught"
         sleep 0.01
     done
-    catches_sigterm "$E2E_APP_PID" || e2e_fail "SIGTERM not caught 10 s after the launch"
-    [[ -z $(xdotool search --onlyvisible --pid "$E2E_APP_PID" --name '^Plinkora$' 2>/dev/null) ]] ||
-        e2e_fail "the window came before SIGTERM was caught"
+    catches_sigterm "$E2E_APP_PID" || e2e_fail "SIGTERM not caught 10 s after the program started"
     e2e_end_app
     exit 0
 fi
