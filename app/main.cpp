@@ -2,11 +2,11 @@
 
 #include "Application.h"
 #include "CommandLine.h"
-#include "FrmMain.h"
-#include "MidiOut.h"
+#include "ui/FrmMain.h"
+#include "midi/MidiOut.h"
 #include "ProcessGuard.h"
 #include "QtMessages.h"
-#include "RuntimeError.h"
+#include "ui/RuntimeError.h"
 
 #include <exception>
 #include <optional>

@@ -4,7 +4,7 @@
 
 #include "AudioOut.h"
 
-namespace midi {
+namespace audio {
 
 std::unique_ptr<AudioOutput> openPulseAudio(AudioSource& source, const AudioOptions& options, std::string* why);
 std::unique_ptr<AudioOutput> openPipeWire(AudioSource& source, const AudioOptions& options, std::string* why);
@@ -13,4 +13,4 @@ std::unique_ptr<AudioOutput> openPipeWire(AudioSource& source, const AudioOption
 std::unique_ptr<AudioOutput> openFluidDriver(const std::string& name, AudioSource& source, const AudioOptions& options,
                                              std::string* why);
 
-}  // namespace midi
+}  // namespace audio

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace midi {
+namespace audio {
 
 // What an output plays.
 class AudioSource {
@@ -44,6 +44,8 @@ struct AudioOptions {
     // Told the buffer size (frames) when the stream starts and whenever it
     // grows; called on the audio thread. For measurements.
     std::function<void(int)> bufferChanged;
+    // Told once, on the audio thread, why the sound server has gone.
+    std::function<void(const std::string& why)> lost;
 };
 
 class AudioOutput {
@@ -74,4 +76,4 @@ std::vector<std::string> defaultAudioOutputs();
 std::unique_ptr<AudioOutput> openAudioOutput(const std::vector<std::string>& names, AudioSource& source,
                                              const AudioOptions& options, std::string* why);
 
-}  // namespace midi
+}  // namespace audio

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace midi {
+namespace audio {
 
 namespace {
 
@@ -54,4 +54,4 @@ std::unique_ptr<AudioOutput> openAudioOutput(const std::vector<std::string>& nam
     return nullptr;
 }
 
-}  // namespace midi
+}  // namespace audio

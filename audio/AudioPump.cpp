@@ -1,11 +1,9 @@
 #include "AudioPump.h"
 
-#include "NoSoundReport.h"
-
 #include <algorithm>
 #include <cmath>
 
-namespace midi {
+namespace audio {
 
 AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
     : source_(source)
@@ -42,10 +40,10 @@ bool AudioPump::wake()
 
 void PumpedOutput::lose(const std::string& why)
 {
-    if (!lost_.exchange(true))
-        reportNoSound("the connection to the sound server was lost (" + why + ")");
+    if (!lost_.exchange(true) && pump_.options().lost)
+        pump_.options().lost("the connection to the sound server was lost (" + why + ")");
 }
 
 int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }
 
-}  // namespace midi
+}  // namespace audio

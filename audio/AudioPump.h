@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-namespace midi {
+namespace audio {
 
 class AudioPump {
 public:
@@ -47,7 +47,7 @@ public:
 
 protected:
     PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options), buffer_(options) {}
-    // The server has gone: said once, in the one "no sound" line.
+    // The server has gone: said once, to whoever asked (AudioOptions::lost).
     void lose(const std::string& why);
     // Tells the measurements the buffer's size, where they asked.
     void reportBuffer(int frames) const
@@ -82,4 +82,4 @@ private:
 int wholeBlocks(int frames);
 inline constexpr int kSynthBlockFrames = 64;
 
-}  // namespace midi
+}  // namespace audio

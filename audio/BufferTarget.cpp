@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace midi {
+namespace audio {
 
 BufferTarget::BufferTarget(const AudioOptions& options, Clock::time_point now)
     : start_(options.bufferFrames)
@@ -42,4 +42,4 @@ int BufferTarget::step(int by, Clock::time_point now)
     return next;
 }
 
-}  // namespace midi
+}  // namespace audio

@@ -12,7 +12,7 @@
 #include <chrono>
 #include <optional>
 
-namespace midi {
+namespace audio {
 
 class BufferTarget {
 public:
@@ -42,4 +42,4 @@ private:
     Clock::time_point underflow_;   // last underflow, or the start
 };
 
-}  // namespace midi
+}  // namespace audio

@@ -12,7 +12,7 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace midi {
+namespace audio {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::unique_ptr<AudioOutput> openFluidDriver(const std::string& name, AudioSourc
     return output;
 }
 
-}  // namespace midi
+}  // namespace audio

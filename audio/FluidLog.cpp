@@ -1,7 +1,5 @@
 #include "FluidLog.h"
 
-#include "NoSoundReport.h"
-
 #include <fluidsynth.h>
 
 #include <cstdarg>
@@ -14,12 +12,13 @@
 #include <dlfcn.h>
 #endif
 
-namespace midi::fluidlog {
+namespace audio::fluidlog {
 
 namespace {
 
 std::mutex stateMutex;
 std::vector<Capture*> activeCaptures;
+void (*uncapturedErrorSink)(const std::string&) = nullptr;
 
 void record(int level, const std::string& text)
 {
@@ -29,9 +28,10 @@ void record(int level, const std::string& text)
             capture->note(level <= FLUID_ERR, text);
         return;
     }
+    const auto sink = uncapturedErrorSink;
     lock.unlock();
-    if (level <= FLUID_ERR)
-        reportNoSound(text);
+    if (level <= FLUID_ERR && sink)
+        sink(text);
 }
 
 void fluidLogFunction(int level, const char* message, void*)
@@ -99,6 +99,12 @@ void install()
     (void)installed;
 }
 
+void setUncapturedErrorSink(void (*sink)(const std::string& error))
+{
+    std::lock_guard lock(stateMutex);
+    uncapturedErrorSink = sink;
+}
+
 Capture::Capture()
 {
     install();
@@ -126,4 +132,4 @@ std::string Capture::lastMessage() const
     return lastError_.empty() ? lastWarning_ : lastError_;
 }
 
-}  // namespace midi::fluidlog
+}  // namespace audio::fluidlog

@@ -1,18 +1,22 @@
 #pragma once
 // FluidSynth and the libraries under it (ALSA, libinstpatch through GLib)
 // print their own diagnostics. We route them here so that a failure becomes our single "no sound" line instead
-// of a burst of library messages.
+// of a burst of library messages. It lives with the audio outputs, the lowest
+// layer that uses FluidSynth (its ALSA driver), and serves the synthesizer too.
 
 #include <string>
 
-namespace midi::fluidlog {
+namespace audio::fluidlog {
 
 // Installs the routing once; later calls do nothing.
 void install();
 
+// Where errors go that no Capture collects: they mean the sound stopped
+// while playing. Unset, they are dropped.
+void setUncapturedErrorSink(void (*sink)(const std::string& error));
+
 // While a Capture lives, error and warning messages are collected for the
-// caller to explain a failure with. Outside a capture, errors mean the sound
-// stopped while playing and are reported as the "no sound" line.
+// caller to explain a failure with.
 class Capture {
 public:
     Capture();
@@ -33,4 +37,4 @@ private:
     std::string lastWarning_;
 };
 
-}  // namespace midi::fluidlog
+}  // namespace audio::fluidlog

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace midi {
+namespace audio {
 
 // pw_stream_connect's result: 0 or a negative errno.
 inline int connectStereoFloat(pw_stream* stream, pw_direction direction, std::uint32_t rate)
@@ -29,4 +29,4 @@ inline int connectStereoFloat(pw_stream* stream, pw_direction direction, std::ui
     return pw_stream_connect(stream, direction, PW_ID_ANY, flags, params, 1);
 }
 
-}  // namespace midi
+}  // namespace audio

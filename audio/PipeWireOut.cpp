@@ -17,7 +17,7 @@
 #include <mutex>
 #include <string>
 
-namespace midi {
+namespace audio {
 
 namespace {
 
@@ -249,4 +249,4 @@ std::unique_ptr<AudioOutput> openPipeWire(AudioSource& source, const AudioOption
     return output;
 }
 
-}  // namespace midi
+}  // namespace audio

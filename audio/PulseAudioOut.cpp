@@ -33,7 +33,7 @@
 #include <atomic>
 #include <string>
 
-namespace midi {
+namespace audio {
 
 namespace {
 
@@ -289,4 +289,4 @@ std::unique_ptr<AudioOutput> openPulseAudio(AudioSource& source, const AudioOpti
     return output;
 }
 
-}  // namespace midi
+}  // namespace audio

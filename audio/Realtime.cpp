@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace midi {
+namespace audio {
 
 namespace {
 
@@ -140,12 +140,12 @@ bool makeThisThreadRealtime(int priority)
     return setFifo(tid, priority) || askRealtimeKit(tid, priority);
 }
 
-}  // namespace midi
+}  // namespace audio
 
 #else
 
-namespace midi {
+namespace audio {
 bool makeThisThreadRealtime(int) { return false; }
-}  // namespace midi
+}  // namespace audio
 
 #endif

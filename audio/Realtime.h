@@ -5,7 +5,7 @@
 // nothing, silently, where neither is allowed (the sound still plays, it may
 // only drop out under load).
 
-namespace midi {
+namespace audio {
 
 // Low: real-time threads of the sound server itself should come first.
 inline constexpr int kAudioThreadPriority = 20;
@@ -13,4 +13,4 @@ inline constexpr int kAudioThreadPriority = 20;
 // Makes the calling thread real-time; false when the system did not allow it.
 bool makeThisThreadRealtime(int priority = kAudioThreadPriority);
 
-}  // namespace midi
+}  // namespace audio

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-namespace midi {
+namespace synth {
 
 namespace {
 std::mutex sinkMutex;
@@ -31,4 +31,4 @@ void setNoSoundSink(std::function<void(const std::string&)> newSink)
     sink = std::move(newSink);
 }
 
-}  // namespace midi
+}  // namespace synth

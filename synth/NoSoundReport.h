@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-namespace midi {
+namespace synth {
 
 // Writes "plinkora: no sound: <why>" once per run; later reports are dropped so
 // that a failing audio server cannot flood the terminal.
@@ -13,4 +13,4 @@ void reportNoSound(const std::string& why);
 // Tests capture the reports instead; pass nullptr to restore stderr.
 void setNoSoundSink(std::function<void(const std::string&)> sink);
 
-}  // namespace midi
+}  // namespace synth

@@ -3,7 +3,7 @@
 #include <array>
 #include <fstream>
 
-namespace midi {
+namespace synth {
 
 std::span<const char* const> soundFontCandidates()
 {
@@ -40,4 +40,4 @@ std::optional<std::string> findSoundFont(std::span<const char* const> candidates
     return std::nullopt;
 }
 
-}  // namespace midi
+}  // namespace synth

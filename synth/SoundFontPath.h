@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-namespace midi {
+namespace synth {
 
 // In order of preference: the GM bank we test with (every instrument of the
 // F-keys dies away by itself), then the distribution's default GM bank.
@@ -17,4 +17,4 @@ std::optional<std::string> findSoundFont(
     std::span<const char* const> candidates = soundFontCandidates(),
     const std::function<bool(const std::string&)>& readable = nullptr);
 
-}  // namespace midi
+}  // namespace synth

@@ -1,8 +1,8 @@
 #include "SynthEngine.h"
 
-#include "FluidLog.h"
 #include "NoSoundReport.h"
-#include "ShortMessage.h"
+#include "SoundFontPath.h"
+#include "audio/FluidLog.h"
 
 #include <fluidsynth.h>
 
@@ -10,7 +10,7 @@
 #include <functional>
 #include <cmath>
 
-namespace midi {
+namespace synth {
 
 namespace {
 
@@ -44,41 +44,50 @@ bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
 
 }  // namespace
 
-std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Status* status)
+SynthConfig installedConfig()
 {
-    fluidlog::Capture capture;
-    auto fail = [&](Status s, std::string reason) -> std::unique_ptr<SynthEngine> {
+    SynthConfig config;
+    config.soundFont = findSoundFont().value_or(std::string());
+    config.audioOutputs = audio::defaultAudioOutputs();
+    return config;
+}
+
+std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Fault* fault)
+{
+    audio::fluidlog::setUncapturedErrorSink(&reportNoSound);
+    audio::fluidlog::Capture capture;
+    auto fail = [&](Fault f, std::string reason) -> std::unique_ptr<SynthEngine> {
         if (why)
             *why = withDetail(std::move(reason), capture.lastMessage());
-        if (status)
-            *status = s;
+        if (fault)
+            *fault = f;
         return nullptr;
     };
 
     std::unique_ptr<SynthEngine> engine(new SynthEngine);
     engine->settings_ = new_fluid_settings();
     if (!engine->settings_)
-        return fail(status::noMemory, "cannot create the synthesizer's settings");
+        return fail(Fault::noMemory, "cannot create the synthesizer's settings");
     if (!applySynthSettings(engine->settings_, config))
-        return fail(status::error, "the synthesizer rejected its settings");
+        return fail(Fault::badSettings, "the synthesizer rejected its settings");
     engine->sampleRate_ = config.sampleRate;
 
     engine->synth_ = new_fluid_synth(engine->settings_);
     if (!engine->synth_)
-        return fail(status::noMemory, "cannot create the synthesizer");
+        return fail(Fault::noMemory, "cannot create the synthesizer");
 
     if (config.soundFont.empty())
-        return fail(status::noDriver, "no General MIDI SoundFont found (install fluid-soundfont-gm)");
+        return fail(Fault::noSoundFont, "no General MIDI SoundFont found (install fluid-soundfont-gm)");
     // Without resetting the channels: each channel gets its instrument when
     // it is first used, so start-up reads only the piano's samples, not those
     // of the drum kit and fifteen channels nobody may ever play.
     engine->soundFontId_ = fluid_synth_sfload(engine->synth_, config.soundFont.c_str(), 0);
     if (engine->soundFontId_ == FLUID_FAILED)
-        return fail(status::noDriver, "cannot load the SoundFont " + config.soundFont);
+        return fail(Fault::noSoundFont, "cannot load the SoundFont " + config.soundFont);
     if (!engine->prepareChannel(0))
-        return fail(status::noDriver, "the SoundFont " + config.soundFont + " has no piano");
-    if (status)
-        *status = status::ok;
+        return fail(Fault::noSoundFont, "the SoundFont " + config.soundFont + " has no piano");
+    if (fault)
+        *fault = Fault::none;
     return engine;
 }
 
@@ -90,9 +99,10 @@ SynthEngine::~SynthEngine()
         delete_fluid_settings(settings_);
 }
 
-Status SynthEngine::play(std::uint32_t message)
+Played SynthEngine::play(std::uint32_t message)
 {
-    const Status result = playMessage(message);
+    const auto byte = [message](int n) { return static_cast<std::uint8_t>(message >> (8 * n)); };
+    const Played result = playMessage(byte(0), byte(1), byte(2));
     if (!unreadable_.empty()) {
         reportNoSound(unreadable_);
         unreadable_.clear();
@@ -100,31 +110,30 @@ Status SynthEngine::play(std::uint32_t message)
     return result;
 }
 
-Status SynthEngine::playMessage(std::uint32_t message)
+Played SynthEngine::playMessage(std::uint8_t statusByte, std::uint8_t data1, std::uint8_t data2)
 {
-    auto [statusByte, data1, data2] = unpack(message);
     if (statusByte < 0x80) {
         // Running status: the message starts with its first data byte.
         if (runningStatus_ == 0)
-            return status::invalidParam;
+            return Played::invalid;
         data2 = data1;
         data1 = statusByte;
         statusByte = runningStatus_;
     } else if (statusByte >= 0xF8) {
         // Real-time bytes: only a reset means anything to a synthesizer.
         if (statusByte == 0xFF && fluid_synth_system_reset(synth_) != FLUID_OK)
-            return status::error;
-        return status::ok;
+            return Played::failed;
+        return Played::ok;
     } else if (statusByte >= 0xF0) {
         runningStatus_ = 0;
-        return status::invalidParam;
+        return Played::invalid;
     } else {
         runningStatus_ = statusByte;
     }
 
     const int channel = statusByte & 0x0F;
     if (!prepareChannel(channel))
-        return status::error;
+        return Played::failed;
     const int d1 = data1 & 0x7F;
     const int d2 = data2 & 0x7F;
     int result = FLUID_OK;
@@ -155,7 +164,7 @@ Status SynthEngine::playMessage(std::uint32_t message)
         result = fluid_synth_pitch_bend(synth_, channel, d1 | (d2 << 7));
         break;
     }
-    return result == FLUID_OK ? status::ok : status::error;
+    return result == FLUID_OK ? Played::ok : Played::failed;
 }
 
 int SynthEngine::selectInstrument(int channel, const std::function<int()>& select)
@@ -164,7 +173,7 @@ int SynthEngine::selectInstrument(int channel, const std::function<int()>& selec
     // SoundFont now. If that file has gone or changed since the open, FluidSynth
     // logs the failure yet keeps the instrument, whose missing samples would
     // crash the audio thread at the next note: the channel is left silent.
-    fluidlog::Capture capture;
+    audio::fluidlog::Capture capture;
     const int result = select();
     if (!capture.sawError())
         return result;
@@ -205,4 +214,4 @@ bool SynthEngine::render(float* left, float* right, int step, int frames)
         || fluid_synth_get_active_voice_count(synth_) > 0;
 }
 
-}  // namespace midi
+}  // namespace synth

@@ -2,8 +2,7 @@
 // One embedded FluidSynth synthesizer with its SoundFont, built in the order
 // FluidSynth requires (settings, synth, SoundFont).
 
-#include "AudioOut.h"
-#include "MidiOut.h"
+#include "audio/AudioOut.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,7 +13,7 @@
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 
-namespace midi {
+namespace synth {
 
 struct SynthConfig {
     std::string soundFont;
@@ -25,23 +24,43 @@ struct SynthConfig {
     // Audio outputs tried in order (see AudioOut.h); empty means none
     // (offline rendering).
     std::vector<std::string> audioOutputs;
-    AudioOptions audio;
+    audio::AudioOptions audio;
+};
+
+// The installed SoundFont and this platform's audio outputs.
+SynthConfig installedConfig();
+
+// Why the synthesizer could not be made ready.
+enum class Fault {
+    none,
+    noMemory,
+    badSettings,
+    noSoundFont,  // none found, unreadable, or without a piano
+    noAudio,      // no audio output would open
+};
+
+// What became of a message.
+enum class Played {
+    ok,
+    failed,   // the synthesizer refused it
+    invalid,  // not a message: a data byte with no status to run on, or a system message
 };
 
 // The synthesizer with its SoundFont. It renders when asked (AudioSource) and
 // knows nothing of where its audio goes.
-class SynthEngine final : public AudioSource {
+class SynthEngine final : public audio::AudioSource {
 public:
-    // Returns the engine, or nullptr with a one-line reason and a status in
-    // WinMM's vocabulary. The slow part of opening device 0, which may run on
-    // another thread.
-    static std::unique_ptr<SynthEngine> create(const SynthConfig& config, std::string* why, Status* status);
+    // Returns the engine, or nullptr with a one-line reason and the fault.
+    // The slow part of opening device 0, which may run on another thread.
+    static std::unique_ptr<SynthEngine> create(const SynthConfig& config, std::string* why, Fault* fault);
     ~SynthEngine();
     SynthEngine(const SynthEngine&) = delete;
     SynthEngine& operator=(const SynthEngine&) = delete;
 
-    // Plays one MIDI short message (running status accepted).
-    Status play(std::uint32_t message);
+    // Plays one MIDI short message, packed as it travels through the program:
+    // status byte in bits 0-7, data bytes in 8-15 and 16-23. A data byte in
+    // the status byte's place runs on the status before (running status).
+    Played play(std::uint32_t message);
 
     int activeVoices() const;
     bool render(float* left, float* right, int step, int frames) override;
@@ -52,7 +71,7 @@ public:
 
 private:
     SynthEngine() = default;
-    Status playMessage(std::uint32_t message);
+    Played playMessage(std::uint8_t statusByte, std::uint8_t data1, std::uint8_t data2);
     int selectInstrument(int channel, const std::function<int()>& select);
     bool prepareChannel(int channel);
 
@@ -65,4 +84,4 @@ private:
     std::uint8_t runningStatus_ = 0;
 };
 
-}  // namespace midi
+}  // namespace synth

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-namespace audio {
+namespace analysis {
 
 namespace {
 
@@ -145,4 +145,4 @@ double timbreDistance(const std::vector<double>& a, const std::vector<double>& b
     return sum / static_cast<double>(a.size()) / kTimbreRangeDb;
 }
 
-}  // namespace audio
+}  // namespace analysis

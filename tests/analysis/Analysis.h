@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace audio {
+namespace analysis {
 
 // Level of a stretch of audio in dBFS (a full-scale sine reads -3 dB RMS, 0 dB peak).
 double rmsDb(const Audio& audio, double start, double length);
@@ -63,4 +63,4 @@ std::vector<double> timbreProfile(const Spectrum& spectrum, double fundamentalHz
 // and 0.15 to 0.28 from the other F-key instruments' C4.
 double timbreDistance(const std::vector<double>& a, const std::vector<double>& b);
 
-}  // namespace audio
+}  // namespace analysis

@@ -10,7 +10,7 @@
 #include <numbers>
 #include <stdexcept>
 
-namespace audio {
+namespace analysis {
 
 namespace {
 
@@ -130,4 +130,4 @@ Spectrum rise(const Spectrum& before, const Spectrum& after)
     return grown;
 }
 
-}  // namespace audio
+}  // namespace analysis

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace audio {
+namespace analysis {
 
 struct SpectrumOptions {
     double length = 16384.0 / 48000.0;  // seconds analysed, about a third of a second
@@ -32,4 +32,4 @@ Spectrum spectrumAt(const Audio& audio, double start, const SpectrumOptions& opt
 // starts while others keep sounding shows up alone.
 Spectrum rise(const Spectrum& before, const Spectrum& after);
 
-}  // namespace audio
+}  // namespace analysis

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace audio {
+namespace analysis {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::optional<Pitch> estimatePitch(const Spectrum& spectrum, const PitchOptions&
     return pitch;
 }
 
-}  // namespace audio
+}  // namespace analysis

@@ -11,7 +11,7 @@
 
 #include <optional>
 
-namespace audio {
+namespace analysis {
 
 struct PitchOptions {
     int lowestNote = 24;
@@ -33,4 +33,4 @@ std::optional<Pitch> estimatePitch(const Spectrum& spectrum, const PitchOptions&
 // The comb score of one candidate fundamental; exposed for diagnostics.
 double combScore(const Spectrum& spectrum, double f0, const PitchOptions& options = {});
 
-}  // namespace audio
+}  // namespace analysis

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-namespace audio {
+namespace analysis {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool writeWav(const std::string& path, const Audio& audio, std::string* error)
     return sf_writef_float(file.get(), audio.samples.data(), frames) == frames || fail(error, "cannot write " + path);
 }
 
-}  // namespace audio
+}  // namespace analysis

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace audio {
+namespace analysis {
 
 struct Audio {
     double rate = 48000.0;
@@ -35,4 +35,4 @@ std::optional<Audio> readAudio(const std::string& path, const RawFormat& rawForm
 // 16-bit WAV, for keeping a rendered test signal to listen to.
 bool writeWav(const std::string& path, const Audio& audio, std::string* error = nullptr);
 
-}  // namespace audio
+}  // namespace analysis

@@ -1,4 +1,4 @@
-// plinkora-audio: answers the end-to-end scripts' questions about a recording.
+// plinkora-analysis: answers the end-to-end scripts' questions about a recording.
 // Input is a WAV file, or raw interleaved samples as parec writes them
 // (float32 stereo 48 kHz unless told otherwise). Output is plain text.
 
@@ -16,7 +16,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: plinkora-audio [--s16] [--rate HZ] [--channels N] [--length S] COMMAND FILE ARGS...\n"
+    "usage: plinkora-analysis [--s16] [--rate HZ] [--channels N] [--length S] COMMAND FILE ARGS...\n"
     "  info   FILE                  duration rate peak_db rms_db\n"
     "  pitch  FILE START            note cents hz   (what sounds from START on)\n"
     "  rose   FILE T...             per T: T note cents hz   (the note that started at T)\n"
@@ -28,8 +28,8 @@ constexpr const char* kUsage =
     "exit status is then 1. Usage errors exit with 2.\n";
 
 struct Args {
-    audio::RawFormat raw;
-    audio::RiseOptions rise;
+    analysis::RawFormat raw;
+    analysis::RiseOptions rise;
     std::string command;
     std::string file;
     std::vector<double> numbers;
@@ -37,7 +37,7 @@ struct Args {
 
 [[noreturn]] void usage(const std::string& why)
 {
-    std::fprintf(stderr, "plinkora-audio: %s\n%s", why.c_str(), kUsage);
+    std::fprintf(stderr, "plinkora-analysis: %s\n%s", why.c_str(), kUsage);
     std::exit(2);
 }
 
@@ -62,7 +62,7 @@ Args parse(int argc, char** argv)
             return number(argv[++i]);
         };
         if (a == "--s16")
-            args.raw.encoding = audio::Encoding::Int16;
+            args.raw.encoding = analysis::Encoding::Int16;
         else if (a == "--rate")
             args.raw.rate = value();
         else if (a == "--channels")
@@ -86,7 +86,7 @@ Args parse(int argc, char** argv)
 }
 
 // Prints "note cents hz" or "none"; false for none.
-bool printPitch(const std::optional<audio::Pitch>& p)
+bool printPitch(const std::optional<analysis::Pitch>& p)
 {
     if (!p) {
         std::printf("none\n");
@@ -96,37 +96,37 @@ bool printPitch(const std::optional<audio::Pitch>& p)
     return true;
 }
 
-int info(const audio::Audio& a, const Args&)
+int info(const analysis::Audio& a, const Args&)
 {
-    std::printf("%.4f %.0f %.1f %.1f\n", a.duration(), a.rate, audio::peakDb(a, 0, a.duration()),
-                audio::rmsDb(a, 0, a.duration()));
+    std::printf("%.4f %.0f %.1f %.1f\n", a.duration(), a.rate, analysis::peakDb(a, 0, a.duration()),
+                analysis::rmsDb(a, 0, a.duration()));
     return 0;
 }
 
-int pitch(const audio::Audio& a, const Args& args)
+int pitch(const analysis::Audio& a, const Args& args)
 {
     if (args.numbers.size() != 1)
         usage("pitch needs START");
-    return printPitch(audio::pitchAt(a, args.numbers[0], args.rise.spectrum)) ? 0 : 1;
+    return printPitch(analysis::pitchAt(a, args.numbers[0], args.rise.spectrum)) ? 0 : 1;
 }
 
-int rose(const audio::Audio& a, const Args& args)
+int rose(const analysis::Audio& a, const Args& args)
 {
     if (args.numbers.empty())
         usage("rose needs at least one time");
     bool all = true;
     for (double t : args.numbers) {
         std::printf("%.4f ", t);
-        all = printPitch(audio::noteThatRose(a, t, args.rise)) && all;
+        all = printPitch(analysis::noteThatRose(a, t, args.rise)) && all;
     }
     return all ? 0 : 1;
 }
 
-int onset(const audio::Audio& a, const Args& args)
+int onset(const analysis::Audio& a, const Args& args)
 {
     if (args.numbers.size() != 1)
         usage("onset needs AFTER");
-    const auto t = audio::findOnset(a, args.numbers[0]);
+    const auto t = analysis::findOnset(a, args.numbers[0]);
     if (!t) {
         std::printf("none\n");
         return 1;
@@ -135,11 +135,11 @@ int onset(const audio::Audio& a, const Args& args)
     return 0;
 }
 
-int notes(const audio::Audio& a, const Args& args)
+int notes(const analysis::Audio& a, const Args& args)
 {
     if (args.numbers.empty())
         usage("notes needs at least one press time");
-    const auto first = audio::findOnset(a, 0.0);
+    const auto first = analysis::findOnset(a, 0.0);
     if (!first) {
         for (double p : args.numbers)
             std::printf("%.4f none none\n", p);
@@ -149,19 +149,19 @@ int notes(const audio::Audio& a, const Args& args)
     bool all = true;
     for (double p : args.numbers) {
         std::printf("%.4f %.4f ", p, p + offset);
-        all = printPitch(audio::noteThatRose(a, p + offset, args.rise)) && all;
+        all = printPitch(analysis::noteThatRose(a, p + offset, args.rise)) && all;
     }
     return all ? 0 : 1;
 }
 
-int timbre(const audio::Audio& a, const Args& args)
+int timbre(const analysis::Audio& a, const Args& args)
 {
     if (args.numbers.size() != 4)
         usage("timbre needs T1 NOTE1 T2 NOTE2");
     auto profile = [&](double t, double note) {
-        return audio::timbreProfile(audio::spectrumThatRose(a, t, args.rise), audio::noteToHz(note));
+        return analysis::timbreProfile(analysis::spectrumThatRose(a, t, args.rise), analysis::noteToHz(note));
     };
-    std::printf("%.4f\n", audio::timbreDistance(profile(args.numbers[0], args.numbers[1]),
+    std::printf("%.4f\n", analysis::timbreDistance(profile(args.numbers[0], args.numbers[1]),
                                                 profile(args.numbers[2], args.numbers[3])));
     return 0;
 }
@@ -171,16 +171,16 @@ int timbre(const audio::Audio& a, const Args& args)
 int main(int argc, char** argv)
 {
     const Args args = parse(argc, argv);
-    const std::map<std::string, std::function<int(const audio::Audio&, const Args&)>> commands = {
+    const std::map<std::string, std::function<int(const analysis::Audio&, const Args&)>> commands = {
         {"info", info}, {"pitch", pitch}, {"rose", rose}, {"onset", onset}, {"notes", notes}, {"timbre", timbre},
     };
     const auto command = commands.find(args.command);
     if (command == commands.end())
         usage("unknown command " + args.command);
     std::string error;
-    const auto recording = audio::readAudio(args.file, args.raw, &error);
+    const auto recording = analysis::readAudio(args.file, args.raw, &error);
     if (!recording) {
-        std::fprintf(stderr, "plinkora-audio: %s\n", error.c_str());
+        std::fprintf(stderr, "plinkora-analysis: %s\n", error.c_str());
         return 2;
     }
     return command->second(*recording, args);

@@ -11,7 +11,7 @@
 #include <numbers>
 #include <random>
 
-using namespace audio;
+using namespace analysis;
 
 namespace {
 
@@ -104,10 +104,10 @@ private slots:
         addTone(a, noteToHz(60), pianoLike(), 0.2, 1.0);
         addTone(a, noteToHz(second), pianoLike(), 1.0, 1.0);
 
-        const auto first = audio::noteThatRose(a, 0.2);
+        const auto first = analysis::noteThatRose(a, 0.2);
         QVERIFY(first);
         QCOMPARE(first->note, 60);
-        const auto rose = audio::noteThatRose(a, 1.0);
+        const auto rose = analysis::noteThatRose(a, 1.0);
         QVERIFY(rose);
         QCOMPARE(rose->note, second);
     }

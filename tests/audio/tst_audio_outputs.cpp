@@ -3,8 +3,8 @@
 // renders only what the server plays, rests when all is silent, wakes on a
 // message, and never renders after it is closed.
 
-#include "AudioOut.h"
-#include "AudioPump.h"
+#include "audio/AudioOut.h"
+#include "audio/AudioPump.h"
 
 #include <QTest>
 
@@ -22,14 +22,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A tone while `sounding`, else silence; counts what it renders.
-class ToneSource final : public midi::AudioSource {
+class ToneSource final : public audio::AudioSource {
 public:
     bool render(float* left, float* right, int step, int frames) override
     {
         if (calls.fetch_add(1) == 0)
             policy = sched_getscheduler(0);
         rendered.fetch_add(frames);
-        if (frames % midi::kSynthBlockFrames != 0)
+        if (frames % audio::kSynthBlockFrames != 0)
             partialBlocks.fetch_add(1);
         const bool on = sounding.load();
         for (int i = 0; i < frames; ++i, ++phase_)
@@ -62,12 +62,12 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit 
 class TestAudioOutputs : public QObject {
     Q_OBJECT
     std::string backend;
-    midi::AudioOptions options;
+    audio::AudioOptions options;
 
-    std::unique_ptr<midi::AudioOutput> open(ToneSource& source)
+    std::unique_ptr<audio::AudioOutput> open(ToneSource& source)
     {
         std::string why;
-        auto output = midi::openAudioOutput({backend}, source, options, &why);
+        auto output = audio::openAudioOutput({backend}, source, options, &why);
         if (!output)
             qWarning("%s", why.c_str());
         return output;

@@ -3,9 +3,9 @@
 // requests is in the next one; silence lets the output rest and the next
 // message wakes it.
 
-#include "AudioPump.h"
-#include "BufferTarget.h"
-#include "ShortMessage.h"
+#include "audio/AudioPump.h"
+#include "audio/BufferTarget.h"
+#include "midi/ShortMessage.h"
 #include "SynthFixture.h"
 
 #include <QTest>
@@ -20,9 +20,9 @@
 namespace {
 
 // The engine, with a record of every request it answered.
-class CountingSource final : public midi::AudioSource {
+class CountingSource final : public audio::AudioSource {
 public:
-    explicit CountingSource(midi::SynthEngine& engine) : engine_(engine) {}
+    explicit CountingSource(synth::SynthEngine& engine) : engine_(engine) {}
     bool render(float* left, float* right, int step, int frames) override
     {
         requests.push_back(frames);
@@ -34,7 +34,7 @@ public:
     std::function<void()> duringRender;
 
 private:
-    midi::SynthEngine& engine_;
+    synth::SynthEngine& engine_;
 };
 
 constexpr int kStep = 2;  // interleaved stereo, as the servers take it
@@ -48,9 +48,9 @@ float peak(const std::vector<float>& samples, int frames)
     return p;
 }
 
-midi::AudioOptions grownOptions()
+audio::AudioOptions grownOptions()
 {
-    midi::AudioOptions o;
+    audio::AudioOptions o;
     o.bufferFrames = 256;
     o.maxBufferFrames = 400;
     o.growStepFrames = 64;
@@ -61,11 +61,11 @@ midi::AudioOptions grownOptions()
 
 class TestAudioPump : public QObject {
     Q_OBJECT
-    std::unique_ptr<midi::SynthEngine> engine;
-    midi::AudioOptions options;
+    std::unique_ptr<synth::SynthEngine> engine;
+    audio::AudioOptions options;
 
     // Asks for `frames` frames; true when the pump says rest.
-    bool ask(midi::AudioPump& pump, int frames, std::vector<float>* out = nullptr)
+    bool ask(audio::AudioPump& pump, int frames, std::vector<float>* out = nullptr)
     {
         std::vector<float> local;
         std::vector<float>& buffer = out ? *out : local;
@@ -74,12 +74,12 @@ class TestAudioPump : public QObject {
     }
 
     // Asks in blocks until the pump rests; the number of frames it took.
-    long framesUntilRest(midi::AudioPump& pump, long limit)
+    long framesUntilRest(audio::AudioPump& pump, long limit)
     {
         long frames = 0;
         while (frames < limit) {
-            frames += midi::kSynthBlockFrames;
-            if (ask(pump, midi::kSynthBlockFrames))
+            frames += audio::kSynthBlockFrames;
+            if (ask(pump, audio::kSynthBlockFrames))
                 return frames;
         }
         return -1;
@@ -107,7 +107,7 @@ private slots:
     {
         QFETCH(QList<int>, asks);
         CountingSource source(*engine);
-        midi::AudioPump pump(source, options);
+        audio::AudioPump pump(source, options);
         for (int frames : asks) {
             // Past the frames asked for, the server's buffer must stay as it was.
             std::vector<float> buffer(static_cast<std::size_t>((frames + 64) * kStep),
@@ -122,30 +122,30 @@ private slots:
     void noteBetweenRequestsIsInTheNext()
     {
         CountingSource source(*engine);
-        midi::AudioPump pump(source, options);
+        audio::AudioPump pump(source, options);
         std::vector<float> out;
         (void)ask(pump, 256, &out);
         QCOMPARE(peak(out, 256), 0.0f);
-        QCOMPARE(engine->play(midi::noteOn(60)), midi::status::ok);
+        QCOMPARE(engine->play(midi::noteOn(60)), synth::Played::ok);
         (void)pump.wake();
-        (void)ask(pump, midi::kSynthBlockFrames, &out);
-        QVERIFY2(peak(out, midi::kSynthBlockFrames) > kAudible, "the note is not in the first block after it");
+        (void)ask(pump, audio::kSynthBlockFrames, &out);
+        QVERIFY2(peak(out, audio::kSynthBlockFrames) > kAudible, "the note is not in the first block after it");
     }
 
     void restsAfterSilenceAndWakesOnAMessage()
     {
         CountingSource source(*engine);
-        midi::AudioPump pump(source, options);
+        audio::AudioPump pump(source, options);
         const long idleFrames = std::lround(options.idleSeconds * options.sampleRate);
         const long took = framesUntilRest(pump, 10 * idleFrames);
-        QVERIFY(took >= idleFrames && took < idleFrames + midi::kSynthBlockFrames);
+        QVERIFY(took >= idleFrames && took < idleFrames + audio::kSynthBlockFrames);
         QVERIFY(pump.resting());
         QVERIFY(pump.wake());
         QVERIFY(!pump.wake());  // only the first message resumes the output
         QVERIFY(!pump.resting());
 
         // A sounding note keeps it awake until the note has died away.
-        QCOMPARE(engine->play(midi::noteOn(84)), midi::status::ok);
+        QCOMPARE(engine->play(midi::noteOn(84)), synth::Played::ok);
         (void)pump.wake();
         QVERIFY(framesUntilRest(pump, 2 * idleFrames) < 0);
     }
@@ -155,15 +155,15 @@ private slots:
     void noRestWhenAMessageComesMeanwhile()
     {
         CountingSource source(*engine);
-        midi::AudioPump pump(source, options);
+        audio::AudioPump pump(source, options);
         const long idleFrames = std::lround(options.idleSeconds * options.sampleRate);
-        const long blocksToRest = (idleFrames + midi::kSynthBlockFrames - 1) / midi::kSynthBlockFrames;
+        const long blocksToRest = (idleFrames + audio::kSynthBlockFrames - 1) / audio::kSynthBlockFrames;
         source.duringRender = [&] {
             if (static_cast<long>(source.requests.size()) == blocksToRest)
                 (void)pump.wake();
         };
         for (long i = 0; i < blocksToRest; ++i)
-            QVERIFY(!ask(pump, midi::kSynthBlockFrames));
+            QVERIFY(!ask(pump, audio::kSynthBlockFrames));
         QVERIFY(!pump.resting());
         QVERIFY(framesUntilRest(pump, 2 * idleFrames) >= idleFrames);
     }
@@ -186,8 +186,8 @@ private slots:
     {
         QFETCH(QStringList, events);
         QFETCH(QList<int>, frames);
-        const auto start = midi::BufferTarget::Clock::now();
-        midi::BufferTarget target(grownOptions(), start);
+        const auto start = audio::BufferTarget::Clock::now();
+        audio::BufferTarget target(grownOptions(), start);
         QCOMPARE(target.frames(), 256);
         for (qsizetype i = 0; i < events.size(); ++i) {
             const auto at = start + std::chrono::milliseconds(events[i].mid(1).toInt());

@@ -1,10 +1,10 @@
 // MIDI output device 0 as the embedded synthesizer: statuses for bad devices
 // and dead handles, and one clear report when it cannot make sound.
 
-#include "FluidSynthOutput.h"
+#include "midi/FluidSynthOutput.h"
 #include "NoSoundReports.h"
-#include "ShortMessage.h"
-#include "SoundFontPath.h"
+#include "midi/ShortMessage.h"
+#include "synth/SoundFontPath.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using midi::FluidSynthOutput;
-using midi::SynthConfig;
+using synth::SynthConfig;
 
 Q_DECLARE_METATYPE(SynthConfig)
 
@@ -83,7 +83,7 @@ class TestFluidSynthOutput : public QObject {
 private slots:
     void initTestCase()
     {
-        const auto found = midi::findSoundFont();
+        const auto found = synth::findSoundFont();
         if (!found)
             QSKIP("no SoundFont installed");
         soundFont = *found;
@@ -106,7 +106,7 @@ private slots:
         const QByteArray saved = qgetenv("PLINKORA_AUDIO");
         restoreEnv("PLINKORA_AUDIO", chosen);
         QStringList got;
-        for (const std::string& name : midi::defaultAudioOutputs())
+        for (const std::string& name : audio::defaultAudioOutputs())
             got << QString::fromStdString(name);
         restoreEnv("PLINKORA_AUDIO", saved);
         QCOMPARE(got, outputs);
