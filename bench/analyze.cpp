@@ -26,7 +26,6 @@
 #include "Stats.h"
 
 #include "Analysis.h"
-#include "midi/FluidSynthOutput.h"
 #include "ui/KeyTable.h"
 #include "ui/KeyTranslate.h"
 #include "ui/KeyboardMap.h"

@@ -12,7 +12,6 @@
 #include "Clock.h"
 #include "Stats.h"
 
-#include "midi/FluidSynthOutput.h"
 #include "synth/SynthEngine.h"
 
 #include <sys/wait.h>
