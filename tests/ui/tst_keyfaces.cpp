@@ -2,12 +2,12 @@
 // checked against where each legend, digit and octave dot belongs, and a
 // reference picture of the whole key panel.
 
-#include "FrmMain.h"
-#include "KeyFaces.h"
-#include "KeyFont.h"
-#include "KeyTable.h"
-#include "RecordingOutput.h"
-#include "Twips.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyFaces.h"
+#include "ui/KeyFont.h"
+#include "ui/KeyTable.h"
+#include "midi/RecordingOutput.h"
+#include "ui/Twips.h"
 
 #include <QFontMetricsF>
 #include <QTest>
