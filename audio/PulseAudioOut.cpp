@@ -215,7 +215,7 @@ void PulseAudioOut::write(std::size_t bytes)
 {
     if (!realtimeAsked_) {
         realtimeAsked_ = true;
-        (void)makeThisThreadRealtime();
+        makeThisThreadRealtime();
     }
     resize(buffer_.settle(BufferTarget::Clock::now()));
     while (bytes >= bytesOf(kSynthBlockFrames)) {

@@ -10,7 +10,10 @@ namespace audio {
 // Low: real-time threads of the sound server itself should come first.
 inline constexpr int kAudioThreadPriority = 20;
 
-// Makes the calling thread real-time; false when the system did not allow it.
-bool makeThisThreadRealtime(int priority = kAudioThreadPriority);
+// Makes the calling thread real-time without ever waiting: at once where the
+// process may do it itself, else by asking RealtimeKit from a thread of its
+// own (RealtimeKit takes any thread of the calling process), whose answer
+// nothing waits for.
+void makeThisThreadRealtime(int priority = kAudioThreadPriority);
 
 }  // namespace audio

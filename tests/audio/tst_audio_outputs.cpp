@@ -1,11 +1,16 @@
 // An audio output against a real sound server (run by with_sound_server.sh,
 // which starts a private one and names the backend in PLINKORA_AUDIO): it
 // renders only what the server plays, rests when all is silent, wakes on a
-// message, and never renders after it is closed.
+// message, and never renders after it is closed. Run by with_realtimekit.sh,
+// the thread that renders asks a fake RealtimeKit for real time, as a normal
+// user's does, and plays whatever the bus does.
 
 #include "audio/AudioOut.h"
 #include "audio/AudioPump.h"
+#include "audio/Realtime.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sched.h>
@@ -26,8 +31,10 @@ class ToneSource final : public audio::AudioSource {
 public:
     bool render(float* left, float* right, int step, int frames) override
     {
-        if (calls.fetch_add(1) == 0)
+        if (calls.fetch_add(1) == 0) {
             policy = sched_getscheduler(0);
+            thread = gettid();
+        }
         rendered.fetch_add(frames);
         if (frames % audio::kSynthBlockFrames != 0)
             partialBlocks.fetch_add(1);
@@ -41,6 +48,7 @@ public:
     std::atomic<long> calls{0};
     std::atomic<long> partialBlocks{0};
     std::atomic<int> policy{-1};  // of the thread that renders
+    std::atomic<pid_t> thread{0};
 
 private:
     long phase_ = 0;
@@ -57,12 +65,34 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit 
     return true;
 }
 
+// Where this process may make a thread real-time itself, RealtimeKit is never asked.
+bool maySetRealtimeItself()
+{
+    sched_param param{};
+    param.sched_priority = 1;
+    if (sched_setscheduler(0, SCHED_FIFO, &param) != 0)
+        return false;
+    param.sched_priority = 0;
+    sched_setscheduler(0, SCHED_OTHER, &param);
+    return true;
+}
+
+// The next line the fake RealtimeKit prints, or nothing within 10 s.
+QByteArray nextLine(QProcess& service)
+{
+    while (!service.canReadLine())
+        if (!service.waitForReadyRead(10000))
+            return {};
+    return service.readLine().trimmed();
+}
+
 }  // namespace
 
 class TestAudioOutputs : public QObject {
     Q_OBJECT
     std::string backend;
     audio::AudioOptions options;
+    QByteArray systemBus;  // with_realtimekit.sh's private one
 
     std::unique_ptr<audio::AudioOutput> open(ToneSource& source)
     {
@@ -81,6 +111,7 @@ private slots:
             QSKIP("run by with_sound_server.sh, which starts a sound server");
         backend = chosen;
         options.idleSeconds = 0.25;
+        systemBus = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
     }
 
     void rendersOnlyWhatTheServerPlays()
@@ -142,7 +173,69 @@ private slots:
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         QCOMPARE(source.calls.load(), calls);
     }
+
+    void asksRealtimeKit_data()
+    {
+        QTest::addColumn<QString>("bus");  // accept, deny: the fake service; "" none on the bus
+        QTest::addColumn<int>("maxPriority");
+        QTest::addColumn<qint64>("maxRtTime");
+        QTest::newRow("granted") << "accept" << 20 << qint64(200000);
+        QTest::newRow("granted, lower maxima") << "accept" << 2 << qint64(100000);
+        QTest::newRow("access denied") << "deny" << 20 << qint64(200000);
+        QTest::newRow("no service") << "" << 0 << qint64(0);
+        QTest::newRow("no bus") << "no bus" << 0 << qint64(0);
+        QTest::newRow("bus never answers") << "silent" << 0 << qint64(0);
+    }
+
+    // Whatever the bus does, the output opens and plays; what RealtimeKit is
+    // asked names this process's rendering thread, a priority the service
+    // allows, and a CPU-time limit no higher than the service's maximum.
+    void asksRealtimeKit()
+    {
+        QFETCH(QString, bus);
+        QFETCH(int, maxPriority);
+        QFETCH(qint64, maxRtTime);
+        const QString fake = qEnvironmentVariable("PLINKORA_FAKE_RTKIT");
+        if (fake.isEmpty() || systemBus.isEmpty())
+            QSKIP("run by with_realtimekit.sh, which starts a private system bus");
+        QVERIFY2(!maySetRealtimeItself(), "this process may make itself real-time: RealtimeKit is not asked");
+        QTemporaryDir dir;
+        QProcess service;
+        QByteArray address = systemBus;
+        if (bus == "accept" || bus == "deny") {
+            service.start(fake, {"serve", systemBus, QString::number(maxPriority), QString::number(maxRtTime), bus});
+        } else if (bus == "silent") {
+            address = "unix:path=" + dir.filePath("silent").toUtf8();
+            service.start(fake, {"silent", dir.filePath("silent")});
+        } else if (bus == "no bus") {
+            address = "unix:path=" + dir.filePath("none").toUtf8();
+        }
+        if (service.state() != QProcess::NotRunning)
+            QCOMPARE(nextLine(service), QByteArray("ready"));
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+
+        ToneSource source;
+        auto output = open(source);
+        QVERIFY(output);
+        QVERIFY(waitFor([&] { return source.rendered.load() > 4800; }));
+        if (bus == "accept" || bus == "deny") {
+            const QList<QByteArray> asked = nextLine(service).split(' ');
+            QCOMPARE(asked.size(), 5);
+            QCOMPARE(asked[0], QByteArray(bus == "accept" ? "accepted" : "denied"));
+            QCOMPARE(asked[1].toLongLong(), qint64(getpid()));
+            QCOMPARE(asked[2].toLongLong(), qint64(source.thread.load()));
+            QCOMPARE(asked[3].toInt(), std::min(audio::kAudioThreadPriority, maxPriority));
+            QVERIFY2(asked[4].toLongLong() >= 0 && asked[4].toLongLong() <= maxRtTime, asked[4].constData());
+        } else if (bus == "silent") {
+            // The request gave up and hung up, though the sound never waited for it.
+            QCOMPARE(nextLine(service), QByteArray("accepted"));
+            QCOMPARE(nextLine(service), QByteArray("closed"));
+        }
+        output.reset();
+        service.kill();
+        service.waitForFinished();
+    }
 };
 
-QTEST_APPLESS_MAIN(TestAudioOutputs)
+QTEST_GUILESS_MAIN(TestAudioOutputs)
 #include "tst_audio_outputs.moc"

@@ -13,6 +13,8 @@
 #   e2e_start_audio               PulseAudio with sink $E2E_SINK; exports PULSE_SERVER
 #                                 (E2E_AUDIO=pipewire: PipeWire, WirePlumber and
 #                                 pipewire-pulse on a private session bus instead)
+#   e2e_start_system_bus          a private system bus that every user may use (a service
+#                                 may run as nobody); exports DBUS_SYSTEM_BUS_ADDRESS
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
@@ -187,6 +189,29 @@ _e2e_pipewire_sink()
 {
     pactl load-module module-null-sink sink_name="$E2E_SINK" rate=48000 channels=2 >/dev/null 2>&1 &&
         pactl set-default-sink "$E2E_SINK"
+}
+
+e2e_start_system_bus()
+{
+    local dir=$E2E_DIR/system-bus
+    mkdir -m 755 "$dir"
+    chmod 711 "$E2E_DIR"
+    cat >"$dir/bus.conf" <<EOF
+<busconfig>
+  <listen>unix:path=$dir/socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile >"$E2E_DIR/system-bus.log" 2>&1 &
+    _e2e_pids+=($!)
+    _e2e_poll 10 test -S "$dir/socket" || e2e_fail "the system bus did not start: $(tail -3 "$E2E_DIR/system-bus.log")"
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/socket
 }
 
 e2e_launch()
