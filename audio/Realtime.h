@@ -7,8 +7,15 @@
 
 namespace audio {
 
-// Low: real-time threads of the sound server itself should come first.
-inline constexpr int kAudioThreadPriority = 20;
+// Below every real-time thread of the sound server: PulseAudio runs its own at
+// 5 (daemon.conf's realtime-priority), PipeWire and pipewire-pulse at 20 under
+// RealtimeKit (they ask 88, RealtimeKit's maximum caps them). The server mixes
+// every client and feeds the device on a deadline, while this thread only
+// fills its own stream ahead of it: waiting for the server costs it nothing,
+// and delaying the server could cost every client an underrun. Any real-time
+// level still puts the render ahead of all ordinary threads, which is what
+// keeps it on time.
+inline constexpr int kAudioThreadPriority = 4;
 
 // Makes the calling thread real-time without ever waiting: at once where the
 // process may do it itself, else by asking RealtimeKit from a thread of its
