@@ -6,7 +6,8 @@
 #   e2e_launch.sh RUNS NAME TITLE BIN [NAME TITLE BIN ...]
 # TITLE is the window's title ("" for the first window of the process). A
 # program started with --trace-start also gets its start-up stages
-# split (plinkora-bench-player prints them).
+# split (plinkora-bench-player prints them). BENCH_AS_USER=nobody launches
+# them as that user (as root).
 set -u
 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../tests/e2e/harness.sh"
@@ -25,6 +26,7 @@ e2e_require Xvfb xdotool pulseaudio pactl
 e2e_init
 e2e_start_x
 e2e_start_audio
+[[ -n $BENCH_AS_USER ]] && bench_open_to_user "$BENCH_AS_USER"
 
 declare -A seconds stages
 for ((run = 0; run < RUNS; ++run)); do
@@ -45,7 +47,8 @@ done
 for i in "${!names[@]}"; do
     read -r -a all <<<"${seconds[$i]}"
     median=$(printf '%s\n' "${all[@]}" | bench_median)
-    range=$(printf '%s\n' "${all[@]}" | sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "min %.1f max %.1f ms", lo * 1000, hi * 1000 }')
+    range=$(printf '%s\n' "${all[@]}" | sort -g |
+        awk '{ v[NR] = $1 } END { printf "p90 %.1f, min %.1f, max %.1f ms", v[int(NR * 0.9 + 0.5)] * 1000, v[1] * 1000, v[NR] * 1000 }')
     bench_result "launch_to_window[${names[i]}]" "$(awk -v m="$median" 'BEGIN { printf "%.1f", m * 1000 }')" ms \
         "median of $RUNS, $range"
     for stage in main application window-built synth-open-begin synth-open-end shown exposed; do
