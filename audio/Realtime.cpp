@@ -4,6 +4,7 @@
 
 #if defined(__linux__)
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -30,7 +31,10 @@ bool setFifo(pid_t tid, int priority)
 void askInBackground(pid_t tid, int priority)
 {
     try {
-        std::thread([tid, priority] { (void)askRealtimeKit(tid, priority); }).detach();
+        std::thread([tid, priority] {
+            pthread_setname_np(pthread_self(), "plinkora-rtkit");
+            (void)askRealtimeKit(tid, priority);
+        }).detach();
     } catch (const std::system_error&) {
         // No thread to spare: the audio plays as an ordinary thread.
     }

@@ -9,11 +9,12 @@
 #include "audio/AudioPump.h"
 #include "audio/Realtime.h"
 
+#include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -78,12 +79,23 @@ bool maySetRealtimeItself()
 }
 
 // The next line the fake RealtimeKit prints, or nothing within 10 s.
-QByteArray nextLine(QProcess& service)
+QByteArray nextLine(QProcess& rtkit)
 {
-    while (!service.canReadLine())
-        if (!service.waitForReadyRead(10000))
+    while (!rtkit.canReadLine())
+        if (!rtkit.waitForReadyRead(10000))
             return {};
-    return service.readLine().trimmed();
+    return rtkit.readLine().trimmed();
+}
+
+// Whether a thread of this process still asks RealtimeKit.
+bool requestRunning()
+{
+    for (const QFileInfo& task : QDir("/proc/self/task").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(task.filePath() + "/comm");
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "plinkora-rtkit")
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -176,64 +188,61 @@ private slots:
 
     void asksRealtimeKit_data()
     {
-        QTest::addColumn<QString>("bus");  // accept, deny: the fake service; "" none on the bus
+        QTest::addColumn<QString>("service");  // the fake's answer; "" none on the bus
         QTest::addColumn<int>("maxPriority");
         QTest::addColumn<qint64>("maxRtTime");
-        QTest::newRow("granted") << "accept" << 20 << qint64(200000);
-        QTest::newRow("granted, lower maxima") << "accept" << 2 << qint64(100000);
-        QTest::newRow("access denied") << "deny" << 20 << qint64(200000);
-        QTest::newRow("no service") << "" << 0 << qint64(0);
-        QTest::newRow("no bus") << "no bus" << 0 << qint64(0);
-        QTest::newRow("bus never answers") << "silent" << 0 << qint64(0);
+        QTest::addColumn<QString>("bus");  // "silent": stopped, it takes connections and never answers
+        QTest::newRow("granted") << "accept" << 20 << qint64(200000) << "";
+        QTest::newRow("granted, lower maxima") << "accept" << 2 << qint64(100000) << "";
+        QTest::newRow("access denied") << "deny" << 20 << qint64(200000) << "";
+        QTest::newRow("no service") << "" << 0 << qint64(0) << "";
+        QTest::newRow("no bus") << "" << 0 << qint64(0) << "unix:path=/nonexistent/socket";
+        QTest::newRow("bus never answers") << "" << 0 << qint64(0) << "silent";
     }
 
-    // Whatever the bus does, the output opens and plays; what RealtimeKit is
-    // asked names this process's rendering thread, a priority the service
-    // allows, and a CPU-time limit no higher than the service's maximum.
+    // Whatever the bus does, the output opens and plays and the request ends;
+    // what RealtimeKit is asked names this process's rendering thread, a
+    // priority the service allows, and a CPU-time limit within its maximum.
     void asksRealtimeKit()
     {
-        QFETCH(QString, bus);
+        QFETCH(QString, service);
         QFETCH(int, maxPriority);
         QFETCH(qint64, maxRtTime);
+        QFETCH(QString, bus);
         const QString fake = qEnvironmentVariable("PLINKORA_FAKE_RTKIT");
-        if (fake.isEmpty() || systemBus.isEmpty())
+        const pid_t busPid = qEnvironmentVariableIntValue("E2E_SYSTEM_BUS_PID");
+        if (fake.isEmpty() || systemBus.isEmpty() || busPid == 0)
             QSKIP("run by with_realtimekit.sh, which starts a private system bus");
         QVERIFY2(!maySetRealtimeItself(), "this process may make itself real-time: RealtimeKit is not asked");
-        QTemporaryDir dir;
-        QProcess service;
-        QByteArray address = systemBus;
-        if (bus == "accept" || bus == "deny") {
-            service.start(fake, {"serve", systemBus, QString::number(maxPriority), QString::number(maxRtTime), bus});
-        } else if (bus == "silent") {
-            address = "unix:path=" + dir.filePath("silent").toUtf8();
-            service.start(fake, {"silent", dir.filePath("silent")});
-        } else if (bus == "no bus") {
-            address = "unix:path=" + dir.filePath("none").toUtf8();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.startsWith("unix:") ? bus.toUtf8() : systemBus);
+        QProcess rtkit;
+        if (!service.isEmpty()) {
+            rtkit.start(fake, {QString::number(maxPriority), QString::number(maxRtTime), service});
+            QCOMPARE(nextLine(rtkit), QByteArray("ready"));
         }
-        if (service.state() != QProcess::NotRunning)
-            QCOMPARE(nextLine(service), QByteArray("ready"));
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        const bool silent = bus == "silent";
+        if (silent)
+            ::kill(busPid, SIGSTOP);
 
         ToneSource source;
         auto output = open(source);
-        QVERIFY(output);
-        QVERIFY(waitFor([&] { return source.rendered.load() > 4800; }));
-        if (bus == "accept" || bus == "deny") {
-            const QList<QByteArray> asked = nextLine(service).split(' ');
+        const bool played = output && waitFor([&] { return source.rendered.load() > 4800; });
+        const bool ended = waitFor([] { return !requestRunning(); }, std::chrono::seconds(10));
+        if (silent)
+            ::kill(busPid, SIGCONT);
+        QVERIFY(played);
+        QVERIFY2(ended, "the request to RealtimeKit still runs");
+        if (!service.isEmpty()) {
+            const QList<QByteArray> asked = nextLine(rtkit).split(' ');
             QCOMPARE(asked.size(), 5);
-            QCOMPARE(asked[0], QByteArray(bus == "accept" ? "accepted" : "denied"));
+            QCOMPARE(asked[0], QByteArray(service == "accept" ? "accepted" : "denied"));
             QCOMPARE(asked[1].toLongLong(), qint64(getpid()));
             QCOMPARE(asked[2].toLongLong(), qint64(source.thread.load()));
             QCOMPARE(asked[3].toInt(), std::min(audio::kAudioThreadPriority, maxPriority));
             QVERIFY2(asked[4].toLongLong() >= 0 && asked[4].toLongLong() <= maxRtTime, asked[4].constData());
-        } else if (bus == "silent") {
-            // The request gave up and hung up, though the sound never waited for it.
-            QCOMPARE(nextLine(service), QByteArray("accepted"));
-            QCOMPARE(nextLine(service), QByteArray("closed"));
+            rtkit.kill();
+            rtkit.waitForFinished();
         }
-        output.reset();
-        service.kill();
-        service.waitForFinished();
     }
 };
 

@@ -14,7 +14,8 @@
 #                                 (E2E_AUDIO=pipewire: PipeWire, WirePlumber and
 #                                 pipewire-pulse on a private session bus instead)
 #   e2e_start_system_bus          a private system bus that every user may use (a service
-#                                 may run as nobody); exports DBUS_SYSTEM_BUS_ADDRESS
+#                                 may run as nobody); exports DBUS_SYSTEM_BUS_ADDRESS and
+#                                 E2E_SYSTEM_BUS_PID
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
@@ -209,9 +210,9 @@ e2e_start_system_bus()
 </busconfig>
 EOF
     dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile >"$E2E_DIR/system-bus.log" 2>&1 &
-    _e2e_pids+=($!)
+    export E2E_SYSTEM_BUS_PID=$! DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/socket
+    _e2e_pids+=("$E2E_SYSTEM_BUS_PID")
     _e2e_poll 10 test -S "$dir/socket" || e2e_fail "the system bus did not start: $(tail -3 "$E2E_DIR/system-bus.log")"
-    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$dir/socket
 }
 
 e2e_launch()
