@@ -5,16 +5,14 @@
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
+#include "PipeWireClient.h"
 #include "PipeWireConnect.h"
 
 #include <pipewire/pipewire.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace audio {
@@ -53,35 +51,6 @@ private:
     pw_stream_events events_{};
 };
 
-// Where the daemon listens, as libpipewire finds it; empty when only
-// libpipewire itself can tell.
-std::string daemonSocket()
-{
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    const std::string name = remote && *remote ? remote : "pipewire-0";
-    if (name.front() == '/')
-        return name;
-    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR"})
-        if (const char* dir = std::getenv(variable); dir && *dir)
-            return std::string(dir) + "/" + name;
-    return {};
-}
-
-// Setting up a PipeWire context costs about 10 ms: not worth it where no
-// daemon has its socket.
-bool daemonSocketExists()
-{
-    const std::string path = daemonSocket();
-    struct stat info {};
-    return path.empty() || (stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode));
-}
-
-void initialisePipeWire()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
-}
-
 PipeWireOut::~PipeWireOut()
 {
     if (loop_) {
@@ -105,7 +74,7 @@ PipeWireOut::~PipeWireOut()
 
 bool PipeWireOut::open(std::string* why)
 {
-    if (!daemonSocketExists()) {
+    if (!pipeWireDaemonSocketExists()) {
         *why = "no PipeWire daemon";
         return false;
     }
