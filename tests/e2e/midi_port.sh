@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# Device 0 as a MIDI port of the real program on a private PipeWire or JACK
+# server, heard by the server's own MIDI dump tool (pw-mididump, jack_midi_dump).
+#   E2E_MIDI_SERVER=pipewire|jack E2E_MIDI_CASE=play|patched|unknown|flood midi_port.sh
+# play:    linked by itself (--midi-out SERVER:TARGET): program change 0 at
+#          start, the keys' note-ons at velocity 100, the F-keys' program
+#          changes, one note-off for the last note at Esc; nothing on stderr
+#          (the synthesizer is not loaded); no port left after exit.
+# patched: without a target, linked from outside; a key reaches the listener.
+# unknown: an unknown target, and no server at all: one "no sound" line each,
+#          a window that plays silently and quits with status 0.
+# flood:   4000 keys as fast as the X server takes them: not one is lost.
+set -u
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+
+readonly SERVER=${E2E_MIDI_SERVER:?pipewire or jack} CASE=${E2E_MIDI_CASE:?play, patched, unknown or flood}
+# X keycode and what the key sends: Q plays 48, F 60, ' 72; F2 selects 9.
+readonly Q=24 F=41 APOSTROPHE=48 F2=68 F1=67
+
+e2e_require Xvfb xdotool
+if [[ $SERVER == pipewire ]]; then
+    export E2E_AUDIO=pipewire
+    e2e_require_audio
+    e2e_require pw-mididump pw-link
+    listener=midi-dump input=midi-dump:input
+else
+    e2e_require jackd jack_midi_dump jack_connect jack_lsp
+    listener=midi-monitor input=midi-monitor:input
+fi
+e2e_init
+e2e_start_x
+if [[ $SERVER == pipewire ]]; then e2e_start_audio; else e2e_start_jack; fi
+
+outputs() { if [[ $SERVER == pipewire ]]; then pw-link -o; else jack_lsp; fi 2>/dev/null; }
+inputs() { if [[ $SERVER == pipewire ]]; then pw-link -i; else jack_lsp; fi 2>/dev/null; }
+has_input() { inputs | grep -qx "$input"; }
+has_port() { outputs | grep -qx 'Plinkora:midi_out'; }
+connect() { if [[ $SERVER == pipewire ]]; then pw-link "$@"; else jack_connect "$@"; fi; }
+
+# The listener's messages as hex bytes, one a line ("90 3c 64").
+start_listener()
+{
+    if [[ $SERVER == pipewire ]]; then pw-mididump; else jack_midi_dump; fi >"$E2E_DIR/dump" 2>"$E2E_DIR/dump.log" &
+    _e2e_pids+=($!)
+    _e2e_poll 10 has_input || e2e_fail "no $input: $(cat "$E2E_DIR/dump.log")"
+}
+heard()
+{
+    if [[ $SERVER == jack ]]; then
+        # "   0: 90 3c 64 note on (channel 0) ...": the offset, the bytes, their meaning.
+        awk '{ out = ""; for (i = 2; i <= NF && $i ~ /^[0-9a-f][0-9a-f]$/; i++) out = out (i > 2 ? " " : "") $i; print out }' \
+            "$E2E_DIR/dump"
+        return
+    fi
+    # pw-mididump names what it hears: "Note On (channel 1): note C4, velocity 100".
+    sed -E -n 's/.*Note (On|Off) +\(channel +([0-9]+)\): note +([A-G]#?)(-?[0-9]+), velocity +([0-9]+).*/\1 \2 \3 \4 \5/p;
+               s/.*Program +\(channel +([0-9]+)\): program +([0-9]+).*/Program \1 \2/p' "$E2E_DIR/dump" |
+        awk 'BEGIN { split("C C# D D# E F F# G G# A A# B", names, " "); for (i in names) pitch[names[i]] = i - 1 }
+            $1 == "Program" { printf "%02x %02x\n", 191 + $2, $3; next }
+            { printf "%02x %02x %02x\n", ($1 == "On" ? 143 : 127) + $2, pitch[$3] + 12 * ($4 + 1), $5 }'
+}
+
+launch()
+{
+    e2e_launch "${PLINKORA:?path of the plinkora binary}" --midi-out "$1"
+    e2e_wait_window
+    e2e_focus
+}
+quit()
+{
+    e2e_press_key Escape
+    e2e_wait_exit 10 || e2e_fail "still running 10 s after Esc"
+    [[ $E2E_EXIT_STATUS -eq 0 ]] || e2e_fail "exit status $E2E_EXIT_STATUS; log: $(cat "$E2E_DIR/app.log")"
+}
+# Waits until the listener has heard N messages.
+hear() { _e2e_poll "${2:-10}" test "$(heard | wc -l)" -ge "$1" || e2e_fail "heard $(heard | wc -l) messages, expected $1"; }
+expect_heard()
+{
+    local expected
+    expected=$(printf '%s\n' "$@")
+    [[ $(heard) == "$expected" ]] || e2e_fail "heard:"$'\n'"$(heard)"$'\n'"expected:"$'\n'"$expected"
+}
+expect_quiet() { [[ ! -s $E2E_DIR/app.log ]] || e2e_fail "the program wrote: $(cat "$E2E_DIR/app.log")"; }
+expect_no_port() { ! has_port || e2e_fail "Plinkora:midi_out is still there: $(outputs)"; }
+
+case $CASE in
+play)
+    start_listener
+    launch "$SERVER:$listener"
+    e2e_press_key "$Q" "$F" "$F2" "$APOSTROPHE" "$F1" "$F"
+    hear 6
+    quit
+    expect_heard "c0 00" "90 30 64" "90 3c 64" "c0 09" "90 48 64" "c0 00" "90 3c 64" "80 3c 00"
+    expect_quiet
+    expect_no_port
+    ;;
+patched)
+    start_listener
+    launch "$SERVER"
+    _e2e_poll 10 has_port || e2e_fail "no port Plinkora:midi_out: $(outputs)"
+    connect Plinkora:midi_out "$input" || e2e_fail "cannot link Plinkora:midi_out to $input"
+    e2e_press_key "$F"
+    hear 1
+    quit
+    expect_heard "90 3c 64" "80 3c 00"
+    expect_quiet
+    expect_no_port
+    ;;
+unknown)
+    for choice in "$SERVER:Qsynth" "$SERVER"; do
+        if [[ $choice == "$SERVER" ]]; then
+            # No server at all.
+            export PIPEWIRE_REMOTE=$E2E_DIR/none JACK_DEFAULT_SERVER=none-$$
+            [[ $SERVER == pipewire ]] && why="no PipeWire daemon" || why="no JACK server"
+        else
+            why='no MIDI input matches "Qsynth"'
+        fi
+        launch "$choice"
+        # The window plays on, silently: a click and keys, and Esc still quits.
+        e2e_click_key 12
+        e2e_press_key "$F" "$F2"
+        expect_no_port
+        quit
+        [[ $(cat "$E2E_DIR/app.log") == "plinkora: no sound: $why" ]] ||
+            e2e_fail "with --midi-out $choice the program wrote: $(cat "$E2E_DIR/app.log")"
+    done
+    ;;
+flood)
+    readonly KEYS=4000
+    start_listener
+    launch "$SERVER:$listener"
+    keys=()
+    for ((i = 0; i < KEYS; ++i)); do keys+=("$((i % 2 ? Q : F))"); done
+    xdotool key --delay 0 "${keys[@]}"
+    hear $((KEYS + 1)) 60
+    quit
+    expected=$(for ((i = 0; i < KEYS; ++i)); do ((i % 2)) && echo "90 30 64" || echo "90 3c 64"; done)
+    [[ $(heard) == "c0 00"$'\n'"$expected"$'\n'"80 30 00" ]] ||
+        e2e_fail "heard $(heard | wc -l) messages, not the $KEYS keys in order: $(heard | uniq -c | head)"
+    expect_quiet
+    ;;
+*)
+    e2e_fail "unknown case $CASE"
+    ;;
+esac
+e2e_log "$SERVER $CASE: ok"
