@@ -86,13 +86,12 @@ std::string chooseOutput(const std::string& choice)
     const std::string server = choice.substr(0, colon);
     const std::string target = colon == std::string::npos ? std::string() : choice.substr(colon + 1);
     const std::vector<std::string> servers = audio::midiPortServers();
-    if (server == kSynth && colon == std::string::npos)
-        return {};
-    if (std::find(servers.begin(), servers.end(), server) == servers.end())
+    const bool synth = server == kSynth && colon == std::string::npos;
+    if (!synth && std::find(servers.begin(), servers.end(), server) == servers.end())
         return "unknown MIDI output '" + choice + "'";
     if (colon != std::string::npos && target.empty())
         return "no target after '" + server + ":'";
-    device0().server = server;
+    device0().server = synth ? std::string() : server;
     device0().target = target;
     return {};
 }

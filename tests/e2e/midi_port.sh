@@ -6,7 +6,8 @@
 #          start, the keys' note-ons at velocity 100, the F-keys' program
 #          changes, one note-off for the last note at Esc; nothing on stderr
 #          (the synthesizer is not loaded); no port left after exit.
-# patched: without a target, linked from outside; a key reaches the listener.
+# patched: without a target, linked from outside; a key reaches the listener;
+#          --list-midi-outputs names the listener's input.
 # unknown: an unknown target, and no server at all: one "no sound" line each,
 #          a window that plays silently and quits with status 0.
 # flood:   4000 keys as fast as the X server takes them: not one is lost.
@@ -89,6 +90,8 @@ play)
     launch "$SERVER:$listener"
     e2e_press_key "$Q" "$F" "$F2" "$APOSTROPHE" "$F1" "$F"
     hear 6
+    # No audio output of the synthesizer beside the port.
+    ! outputs | grep -q '^Plinkora:output' || e2e_fail "the synthesizer plays too: $(outputs)"
     quit
     expect_heard "c0 00" "90 30 64" "90 3c 64" "c0 09" "90 48 64" "c0 00" "90 3c 64" "80 3c 00"
     expect_quiet
@@ -96,6 +99,8 @@ play)
     ;;
 patched)
     start_listener
+    "$PLINKORA" --list-midi-outputs >"$E2E_DIR/list" || e2e_fail "--list-midi-outputs failed"
+    grep -qx "$SERVER:$input" "$E2E_DIR/list" || e2e_fail "--list-midi-outputs: $(cat "$E2E_DIR/list")"
     launch "$SERVER"
     _e2e_poll 10 has_port || e2e_fail "no port Plinkora:midi_out: $(outputs)"
     connect Plinkora:midi_out "$input" || e2e_fail "cannot link Plinkora:midi_out to $input"
