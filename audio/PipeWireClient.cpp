@@ -90,14 +90,14 @@ PipeWireClient::~PipeWireClient()
         pw_thread_loop_destroy(loop_);
 }
 
-bool PipeWireClient::connect(std::string* why)
+bool PipeWireClient::connect(const char* thread, std::string* why)
 {
     if (!pipeWireDaemonSocketExists()) {
         *why = "no PipeWire daemon";
         return false;
     }
     initialisePipeWire();
-    loop_ = pw_thread_loop_new("plinkora-midi", nullptr);
+    loop_ = pw_thread_loop_new(thread, nullptr);
     if (!loop_) {
         *why = "cannot create a PipeWire loop";
         return false;
@@ -105,7 +105,8 @@ bool PipeWireClient::connect(std::string* why)
     // client-rt.conf: the client modules with real-time scheduling, logging off.
     context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
                               pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", PW_KEY_APP_NAME, "Plinkora",
-                                                PW_KEY_APP_ID, "org.plinkora.Plinkora", nullptr),
+                                                PW_KEY_APP_ID, "org.plinkora.Plinkora", PW_KEY_APP_ICON_NAME,
+                                                "org.plinkora.Plinkora", nullptr),
                               0);
     if (!context_) {
         *why = std::string("cannot create a PipeWire context: ") + std::strerror(errno);

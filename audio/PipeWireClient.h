@@ -1,6 +1,7 @@
 #pragma once
-// A connection to the PipeWire daemon on a thread loop of its own, and the
-// look at its graph that the MIDI port needs: which MIDI inputs there are.
+// A connection to the PipeWire daemon on a thread loop of its own, as the
+// audio output and the MIDI port make it, and the look at its graph that the
+// MIDI port needs: which MIDI inputs there are.
 
 #include <pipewire/pipewire.h>
 
@@ -22,8 +23,9 @@ public:
     PipeWireClient(const PipeWireClient&) = delete;
     PipeWireClient& operator=(const PipeWireClient&) = delete;
 
-    // Starts the loop and connects; false with the reason.
-    bool connect(std::string* why);
+    // Starts the loop (its thread named `thread`) and connects; false with
+    // the reason.
+    bool connect(const char* thread, std::string* why);
     // Under the loop lock: waits until the daemon has handled every request
     // made so far. False with the reason on an error or after a while.
     bool roundtrip(std::string* why);

@@ -96,7 +96,7 @@ PipeWireMidiPort::~PipeWireMidiPort()
 bool PipeWireMidiPort::open(const std::string& target, std::string* why, PortFault* fault)
 {
     *fault = PortFault::noServer;
-    if (!client_.connect(why))
+    if (!client_.connect("plinkora-midi", why))
         return false;
     *fault = PortFault::failed;
     Lock lock(client_.loop());
@@ -312,7 +312,7 @@ std::vector<std::string> listPipeWireMidiInputs()
 {
     PipeWireClient client;
     std::string why;
-    if (!client.connect(&why))
+    if (!client.connect("plinkora-midi", &why))
         return {};
     std::vector<PipeWireClient::Port> ports;
     {

@@ -73,8 +73,10 @@ quit()
     e2e_wait_exit 10 || e2e_fail "still running 10 s after Esc"
     [[ $E2E_EXIT_STATUS -eq 0 ]] || e2e_fail "exit status $E2E_EXIT_STATUS; log: $(cat "$E2E_DIR/app.log")"
 }
-# Waits until the listener has heard N messages.
-hear() { _e2e_poll "${2:-10}" test "$(heard | wc -l)" -ge "$1" || e2e_fail "heard $(heard | wc -l) messages, expected $1"; }
+# Waits until the listener has heard N messages (both tools print one a line).
+heard_count() { wc -l <"$E2E_DIR/dump"; }
+heard_at_least() { (($(heard_count) >= $1)); }
+hear() { _e2e_poll "${2:-10}" heard_at_least "$1" || e2e_fail "heard $(heard_count) messages, expected $1"; }
 expect_heard()
 {
     local expected
