@@ -13,6 +13,7 @@
 #include <spa/utils/ringbuffer.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -47,6 +48,7 @@ private:
     static void onStateChanged(void* self, pw_filter_state old, pw_filter_state state, const char* error);
     static void onProcess(void* self, spa_io_position* position);
     static void onLinkInfo(void* self, const pw_link_info* info);
+    static void onIoChanged(void* self, void* port, std::uint32_t id, void* area, std::uint32_t size);
     bool waitForLink(const std::string& name, std::string* why);
     void process();
 
@@ -62,6 +64,9 @@ private:
     pw_link_state linkState_ = PW_LINK_STATE_INIT;  // under the loop lock
     std::string linkError_;
     bool opened_ = false;  // under the loop lock
+    // The port is linked: a cycle without a buffer to write into then keeps
+    // the messages for the next, where unlinked it lets them go.
+    std::atomic<bool> linked_{false};
     spa_ringbuffer ring_{};
     std::uint8_t queue_[kQueueBytes]{};
 };
@@ -122,6 +127,7 @@ bool PipeWireMidiPort::createFilter(std::string* why)
     events_.version = PW_VERSION_FILTER_EVENTS;
     events_.state_changed = &PipeWireMidiPort::onStateChanged;
     events_.process = &PipeWireMidiPort::onProcess;
+    events_.io_changed = &PipeWireMidiPort::onIoChanged;
     pw_filter_add_listener(filter_, &listener_, &events_, this);
 
     std::uint8_t buffer[256];
@@ -235,6 +241,12 @@ void PipeWireMidiPort::onLinkInfo(void* self, const pw_link_info* info)
     pw_thread_loop_signal(port->client_.loop(), false);
 }
 
+void PipeWireMidiPort::onIoChanged(void* self, void*, std::uint32_t id, void* area, std::uint32_t)
+{
+    if (id == SPA_IO_Buffers)
+        static_cast<PipeWireMidiPort*>(self)->linked_.store(area != nullptr);
+}
+
 void PipeWireMidiPort::onStateChanged(void* self, pw_filter_state, pw_filter_state state, const char* error)
 {
     auto* port = static_cast<PipeWireMidiPort*>(self);
@@ -268,8 +280,10 @@ void PipeWireMidiPort::process()
     spa_data* data = b ? &b->buffer->datas[0] : nullptr;
     if (!data || !data->data) {
         // Nothing listens: the messages go where a MIDI cable with nothing
-        // plugged in sends them.
-        spa_ringbuffer_read_update(&ring_, static_cast<std::int32_t>(index + queued));
+        // plugged in sends them. A listener that has not yet handed the
+        // buffer back gets them in the next cycle.
+        if (!linked_.load())
+            spa_ringbuffer_read_update(&ring_, static_cast<std::int32_t>(index + queued));
         if (b)
             pw_filter_queue_buffer(port_, b);
         return;
