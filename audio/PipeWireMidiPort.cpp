@@ -27,8 +27,16 @@ constexpr const char* kMidiFormat = "8 bit raw midi";
 // One message in the buffer: the control's header, the bytes' header and
 // the bytes padded to 8.
 constexpr std::uint32_t kEventBytes = 24;
-// Room for the most a cycle can take from the queue.
-constexpr std::int32_t kBufferBytes = 32768;
+// The most one cycle carries. A listener's input port takes our buffer
+// through PipeWire's MIDI mixer, whose own buffers hold 4096 bytes unless the
+// listener asks for more; a cycle that overflows them reaches the listener
+// cut short, or not at all. 170 messages a cycle is still far beyond a MIDI
+// cable; the rest waits for the next cycle.
+constexpr std::uint32_t kCycleBytes = 4096;
+// Two buffers, used in turn: the listener's mixer marks our buffer free before
+// it has copied it, and a late listener still copies while our next cycle
+// runs. With one buffer that cycle wrote over the messages being copied.
+constexpr int kBuffers = 2;
 
 class PipeWireMidiPort final : public MidiPort {
 public:
@@ -135,8 +143,8 @@ bool PipeWireMidiPort::createFilter(std::string* why)
     spa_pod_builder_init(&builder, buffer, sizeof buffer);
     const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-        SPA_POD_CHOICE_RANGE_Int(1, 1, 32), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
-        SPA_POD_CHOICE_RANGE_Int(kBufferBytes, 4096, INT32_MAX), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(1)))};
+        SPA_POD_CHOICE_RANGE_Int(kBuffers, kBuffers, 32), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
+        SPA_PARAM_BUFFERS_size, SPA_POD_CHOICE_RANGE_Int(kCycleBytes, kCycleBytes, INT32_MAX), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(1)))};
     port_ = pw_filter_add_port(filter_, PW_DIRECTION_OUTPUT, PW_FILTER_PORT_FLAG_MAP_BUFFERS, 0,
                                pw_properties_new(PW_KEY_FORMAT_DSP, kMidiFormat, PW_KEY_PORT_NAME, "midi_out", nullptr),
                                params, 1);
@@ -289,12 +297,13 @@ void PipeWireMidiPort::process()
         return;
     }
     spa_pod_builder builder{};
-    spa_pod_builder_init(&builder, data->data, data->maxsize);
+    const std::uint32_t room = std::min(data->maxsize, kCycleBytes);
+    spa_pod_builder_init(&builder, data->data, room);
     spa_pod_frame frame{};
     spa_pod_builder_push_sequence(&builder, &frame, 0);
     std::uint32_t taken = 0;
-    // What does not fit in this cycle's buffer goes in the next one.
-    for (; taken + sizeof(Message) <= queued && builder.state.offset + kEventBytes <= data->maxsize;
+    // What does not fit in this cycle goes in the next one.
+    for (; taken + sizeof(Message) <= queued && builder.state.offset + kEventBytes <= room;
          taken += sizeof(Message)) {
         Message message{};
         spa_ringbuffer_read_data(&ring_, queue_, kQueueBytes, (index + taken) & (kQueueBytes - 1), &message,
