@@ -88,7 +88,7 @@ JackMidiPort::~JackMidiPort()
 {
     // What was sent last (the voice's note-off at unload) goes out first.
     if (active_ && !gone_.load())
-        drain([this] { return jack_ringbuffer_read_space(ring_) == 0; });
+        waitForGraph([this] { return jack_ringbuffer_read_space(ring_) == 0; });
     if (client_)
         jack_client_close(client_);  // deactivates, and the port goes with the client
     if (ring_)

@@ -45,9 +45,9 @@ protected:
 
     // The backend's side of the queue: false when it is full.
     virtual bool enqueue(const Message& message) = 0;
-    // Before closing: waits a few graph cycles at most until `empty` says
-    // the graph's thread has taken everything queued.
-    static void drain(const std::function<bool()>& empty);
+    // Waits a few graph cycles at most until `done` says so: before closing,
+    // until the graph's thread has taken everything queued.
+    static void waitForGraph(const std::function<bool()>& done);
 
 private:
     std::atomic<std::uint64_t> overflows_{0};

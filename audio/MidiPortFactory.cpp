@@ -20,14 +20,14 @@ bool MidiPort::send(const std::uint8_t* bytes, std::size_t size)
     return false;
 }
 
-void MidiPort::drain(const std::function<bool()>& empty)
+void MidiPort::waitForGraph(const std::function<bool()>& done)
 {
     // Eight cycles of the largest quantum; a graph that stalls longer than
     // that would hold the program's exit.
     constexpr auto kLongest = std::chrono::milliseconds(200);
     constexpr auto kPoll = std::chrono::milliseconds(1);
     const auto until = std::chrono::steady_clock::now() + kLongest;
-    while (!empty() && std::chrono::steady_clock::now() < until)
+    while (!done() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(kPoll);
 }
 

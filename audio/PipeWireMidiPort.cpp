@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace audio {
@@ -37,6 +38,10 @@ constexpr std::uint32_t kCycleBytes = 4096;
 // it has copied it, and a late listener still copies while our next cycle
 // runs. With one buffer that cycle wrote over the messages being copied.
 constexpr int kBuffers = 2;
+constexpr const char* kLatency = "256/48000";
+// How long the listener gets to set up its end of a new link.
+constexpr std::uint64_t kSettleCycles = 3;
+constexpr auto kSettleTime = std::chrono::milliseconds(50);
 
 class PipeWireMidiPort final : public MidiPort {
 public:
@@ -58,6 +63,7 @@ private:
     static void onLinkInfo(void* self, const pw_link_info* info);
     static void onIoChanged(void* self, void* port, std::uint32_t id, void* area, std::uint32_t size);
     bool waitForLink(const std::string& name, std::string* why);
+    void waitForListener();
     void process();
 
     std::function<void(const std::string&)> lost_;
@@ -75,6 +81,7 @@ private:
     // The port is linked: a cycle without a buffer to write into then keeps
     // the messages for the next, where unlinked it lets them go.
     std::atomic<bool> linked_{false};
+    std::atomic<std::uint64_t> cycles_{0};
     spa_ringbuffer ring_{};
     std::uint8_t queue_[kQueueBytes]{};
 };
@@ -90,7 +97,7 @@ PipeWireMidiPort::~PipeWireMidiPort()
     }
     // What was sent last (the voice's note-off at unload) goes out first.
     if (running)
-        drain([this] {
+        waitForGraph([this] {
             std::uint32_t index = 0;
             return spa_ringbuffer_get_read_index(&ring_, &index) <= 0;
         });
@@ -112,10 +119,30 @@ bool PipeWireMidiPort::open(const std::string& target, std::string* why, PortFau
     if (!client_.connect("plinkora-midi", why))
         return false;
     *fault = PortFault::failed;
-    Lock lock(client_.loop());
-    if (!createFilter(why) || !waitForFilter(why))
-        return false;
-    return target.empty() || link(target, why, fault);
+    {
+        Lock lock(client_.loop());
+        if (!createFilter(why) || !waitForFilter(why))
+            return false;
+        if (target.empty())
+            return true;
+        if (!link(target, why, fault))
+            return false;
+    }
+    waitForListener();
+    return true;
+}
+
+// The daemon calls a link active once it has told both ends. The listener's
+// client sets its end up on its own thread after that, and what reaches the
+// link before then is lost to it: the program change of the open. A few
+// cycles give it the time.
+void PipeWireMidiPort::waitForListener()
+{
+    const auto from = std::chrono::steady_clock::now();
+    const std::uint64_t cycle = cycles_.load();
+    waitForGraph([&] {
+        return cycles_.load() >= cycle + kSettleCycles && std::chrono::steady_clock::now() - from >= kSettleTime;
+    });
 }
 
 bool PipeWireMidiPort::createFilter(std::string* why)
@@ -123,11 +150,15 @@ bool PipeWireMidiPort::createFilter(std::string* why)
     // Always processed, linked or not, as a JACK client is: what is sent
     // while nothing listens is gone, instead of waiting in the queue for a
     // listener to come and then pouring out stale.
+    // The graph's cycle as the synthesizer's output asks for it: a key waits
+    // for the next cycle, and the listening synthesizer then needs one of its
+    // own, so at the graph's default 1024 frames playing feels sluggish.
+    // PIPEWIRE_LATENCY still overrides it.
     filter_ = pw_filter_new(client_.core(), "Plinkora",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Playback",
                                               PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME, "Plinkora",
                                               PW_KEY_NODE_DESCRIPTION, "Plinkora", PW_KEY_NODE_ALWAYS_PROCESS,
-                                              "true", nullptr));
+                                              "true", PW_KEY_NODE_LATENCY, kLatency, nullptr));
     if (!filter_) {
         *why = std::string("cannot create a PipeWire node: ") + std::strerror(errno);
         return false;
@@ -282,6 +313,7 @@ void PipeWireMidiPort::onProcess(void* self, spa_io_position*) { static_cast<Pip
 
 void PipeWireMidiPort::process()
 {
+    cycles_.fetch_add(1, std::memory_order_relaxed);
     std::uint32_t index = 0;
     const auto queued = static_cast<std::uint32_t>(std::max(spa_ringbuffer_get_read_index(&ring_, &index), 0));
     pw_buffer* b = pw_filter_dequeue_buffer(port_);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Key press to arrival through device 0 as a MIDI port: XTest presses 0.1 to
 # 0.15 s apart (random, so they meet the graph's cycle at every phase) in the
-# program started with --midi-out SERVER:bench-midi:input, stamped by
-# bench-midi's process callback when the note-on reaches it. First the ruler,
-# in the same run: the program's own port class fed directly by bench-midi
+# program started with --midi-out SERVER:midi-listen:input, stamped by the
+# listener's process callback (bench-midi-listen, the end-to-end tests' own)
+# when the note-on reaches it. First the ruler, in the same run: the
+# program's own port class fed directly by bench-midi
 # (no X server, no window), which reads its wait for the next cycle (0 to
 # one cycle, half in the median). With "busy", two busy loops run throughout.
 #   e2e_midiport.sh pipewire|jack idle|busy [PRESSES [PROGRAM]]
@@ -19,21 +20,21 @@ readonly KEYCODES=(24 25 26 27 52 38 53 39 54 40 41 55 42 56 43 44 57 45 58 46 3
 
 e2e_require Xvfb
 if [[ $SERVER == pipewire ]]; then export E2E_AUDIO=pipewire; e2e_require_audio; else e2e_require jackd jack_lsp; fi
-[[ -x $BENCH_BIN/bench-midi ]] || { e2e_log "skipped: no bench-midi"; exit 77; }
+[[ -x $BENCH_BIN/bench-midi && -x $BENCH_BIN/bench-midi-listen ]] || { e2e_log "skipped: no bench-midi"; exit 77; }
 e2e_init
 e2e_start_x
 if [[ $SERVER == pipewire ]]; then e2e_start_audio; else e2e_start_jack; fi
 [[ $LOAD == busy ]] && bench_busy_start 2
 
-"$BENCH_BIN/bench-midi" listen "$SERVER" >"$E2E_DIR/arrivals" 2>"$E2E_DIR/listen.log" &
+"$BENCH_BIN/bench-midi-listen" "$SERVER" >"$E2E_DIR/arrivals" 2>"$E2E_DIR/listen.log" &
 listener=$!
 _e2e_pids+=("$listener")
 # shellcheck disable=SC2317  # called through _e2e_poll
-listening() { if [[ $SERVER == pipewire ]]; then pw-link -i; else jack_lsp; fi 2>/dev/null | grep -qx 'bench-midi:input'; }
-_e2e_poll 10 listening || e2e_fail "bench-midi does not listen: $(cat "$E2E_DIR/listen.log")"
+listening() { if [[ $SERVER == pipewire ]]; then pw-link -i; else jack_lsp; fi 2>/dev/null | grep -qx 'midi-listen:input'; }
+_e2e_poll 10 listening || e2e_fail "the listener does not listen: $(cat "$E2E_DIR/listen.log")"
 
 "$BENCH_BIN/bench-midi" reference "$SERVER" "$PRESSES" >"$E2E_DIR/sent" || e2e_fail "the reference failed"
-bench_launch "$PROGRAM" --midi-out "$SERVER:bench-midi:input"
+bench_launch "$PROGRAM" --midi-out "$SERVER:midi-listen:input"
 e2e_focus
 sleep 0.5
 "$BENCH_BIN/bench-xtool" keys 0.1:0.15 "$PRESSES" "${KEYCODES[@]}" >"$E2E_DIR/presses" || e2e_fail "presses failed"
@@ -53,7 +54,7 @@ stats()
 {
     sort -g | awk -v name="$1" -v scenario="$2" -v detail="$3" '{ v[NR] = $1 }
         END { if (!NR) exit
-              split("50 99", q, " ")
+              split("50 90 99", q, " ")
               for (i in q) { k = int((NR - 1) * q[i] / 100 + 0.5) + 1; printf "%s_p%s[%s]\t%s\tms\t%s\n", name, q[i], scenario, v[k], detail }
               printf "%s_max[%s]\t%s\tms\t%s\n", name, scenario, v[NR], detail }'
 }

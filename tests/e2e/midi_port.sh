@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Device 0 as a MIDI port of the real program on a private PipeWire or JACK
-# server, heard by the server's own MIDI dump tool (pw-mididump, jack_midi_dump).
+# server, heard by plinkora-midi-listen (midi_listen.cpp), a listener that
+# keeps up with a flood on a busy machine.
 #   E2E_MIDI_SERVER=pipewire|jack E2E_MIDI_CASE=play|patched|unknown|flood midi_port.sh
 # play:    linked by itself (--midi-out SERVER:TARGET): program change 0 at
 #          start, the keys' note-ons at velocity 100, the F-keys' program
@@ -19,15 +20,15 @@ readonly SERVER=${E2E_MIDI_SERVER:?pipewire or jack} CASE=${E2E_MIDI_CASE:?play,
 readonly Q=24 F=41 APOSTROPHE=48 F2=68 F1=67
 
 e2e_require Xvfb xdotool
+[[ -n ${PLINKORA_MIDI_LISTEN:-} ]] || { e2e_log "skipped: no plinkora-midi-listen"; exit 77; }
 if [[ $SERVER == pipewire ]]; then
     export E2E_AUDIO=pipewire
     e2e_require_audio
-    e2e_require pw-mididump pw-link
-    listener=midi-dump input=midi-dump:input
+    e2e_require pw-link
 else
-    e2e_require jackd jack_midi_dump jack_connect jack_lsp
-    listener=midi-monitor input=midi-monitor:input
+    e2e_require jackd jack_connect jack_lsp
 fi
+readonly listener=midi-listen input=midi-listen:input
 e2e_init
 e2e_start_x
 if [[ $SERVER == pipewire ]]; then e2e_start_audio; else e2e_start_jack; fi
@@ -38,28 +39,15 @@ has_input() { inputs | grep -qx "$input"; }
 has_port() { outputs | grep -qx 'Plinkora:midi_out'; }
 connect() { if [[ $SERVER == pipewire ]]; then pw-link "$@"; else jack_connect "$@"; fi; }
 
-# The listener's messages as hex bytes, one a line ("90 3c 64").
 start_listener()
 {
-    if [[ $SERVER == pipewire ]]; then pw-mididump; else jack_midi_dump; fi >"$E2E_DIR/dump" 2>"$E2E_DIR/dump.log" &
+    "$PLINKORA_MIDI_LISTEN" "$SERVER" >"$E2E_DIR/dump" 2>"$E2E_DIR/dump.log" &
     _e2e_pids+=($!)
     _e2e_poll 10 has_input || e2e_fail "no $input: $(cat "$E2E_DIR/dump.log")"
 }
-heard()
-{
-    if [[ $SERVER == jack ]]; then
-        # "   0: 90 3c 64 note on (channel 0) ...": the offset, the bytes, their meaning.
-        awk '{ out = ""; for (i = 2; i <= NF && $i ~ /^[0-9a-f][0-9a-f]$/; i++) out = out (i > 2 ? " " : "") $i; print out }' \
-            "$E2E_DIR/dump"
-        return
-    fi
-    # pw-mididump names what it hears: "Note On (channel 1): note C4, velocity 100".
-    sed -E -n 's/.*Note (On|Off) +\(channel +([0-9]+)\): note +([A-G]#?)(-?[0-9]+), velocity +([0-9]+).*/\1 \2 \3 \4 \5/p;
-               s/.*Program +\(channel +([0-9]+)\): program +([0-9]+).*/Program \1 \2/p' "$E2E_DIR/dump" |
-        awk 'BEGIN { split("C C# D D# E F F# G G# A A# B", names, " "); for (i in names) pitch[names[i]] = i - 1 }
-            $1 == "Program" { printf "%02x %02x\n", 191 + $2, $3; next }
-            { printf "%02x %02x %02x\n", ($1 == "On" ? 143 : 127) + $2, pitch[$3] + 12 * ($4 + 1), $5 }'
-}
+# The listener's messages as hex bytes, one a line ("90 3c 64"), without its
+# time stamps.
+heard() { awk '$1 != "cycle" { sub(/^[^ ]+ /, ""); print }' "$E2E_DIR/dump"; }
 
 launch()
 {
@@ -73,8 +61,8 @@ quit()
     e2e_wait_exit 10 || e2e_fail "still running 10 s after Esc"
     [[ $E2E_EXIT_STATUS -eq 0 ]] || e2e_fail "exit status $E2E_EXIT_STATUS; log: $(cat "$E2E_DIR/app.log")"
 }
-# Waits until the listener has heard N messages (both tools print one a line).
-heard_count() { wc -l <"$E2E_DIR/dump"; }
+# Waits until the listener has heard N messages.
+heard_count() { heard | wc -l; }
 heard_at_least() { (($(heard_count) >= $1)); }
 hear() { _e2e_poll "${2:-10}" heard_at_least "$1" || e2e_fail "heard $(heard_count) messages, expected $1"; }
 expect_heard()
