@@ -19,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -148,6 +149,10 @@ void pwProcess(void*, spa_io_position* position)
 
 int listenPipeWire()
 {
+    // client-rt.conf: a graph thread of real-time priority, as a synthesizer
+    // has. With the default one a busy machine keeps it waiting past the next
+    // cycle, and that cycle's buffer takes the place of the one not yet read.
+    setenv("PIPEWIRE_CONFIG_NAME", "client-rt.conf", 0);
     pw_init(nullptr, nullptr);
     pw_thread_loop* loop = pw_thread_loop_new("midi-listen", nullptr);
     static pw_filter_events events{};
