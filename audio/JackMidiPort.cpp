@@ -183,11 +183,7 @@ void JackMidiPort::onShutdown(jack_status_t, const char* reason, void* self)
 
 std::unique_ptr<MidiPort> openJackMidiPort(const MidiPortRequest& request, std::string* why, PortFault* fault)
 {
-    auto port = std::make_unique<JackMidiPort>(request.lost);
-    if (!port->open(request.target, why, fault))
-        return nullptr;
-    *fault = PortFault::none;
-    return port;
+    return openPort<JackMidiPort>(request, why, fault);
 }
 
 std::vector<std::string> listJackMidiInputs()

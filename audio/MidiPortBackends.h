@@ -15,4 +15,16 @@ std::vector<std::string> listJackMidiInputs();
 // Whether `target` picks the input `port` of node (or client) `node`.
 bool targetMatches(const std::string& target, const std::string& node, const std::string& port);
 
+// A backend's port, opened: nullptr with the reason and the fault if it
+// could not be.
+template <class Port>
+std::unique_ptr<MidiPort> openPort(const MidiPortRequest& request, std::string* why, PortFault* fault)
+{
+    auto port = std::make_unique<Port>(request.lost);
+    if (!port->open(request.target, why, fault))
+        return nullptr;
+    *fault = PortFault::none;
+    return port;
+}
+
 }  // namespace audio

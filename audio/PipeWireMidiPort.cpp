@@ -356,11 +356,7 @@ void PipeWireMidiPort::process()
 
 std::unique_ptr<MidiPort> openPipeWireMidiPort(const MidiPortRequest& request, std::string* why, PortFault* fault)
 {
-    auto port = std::make_unique<PipeWireMidiPort>(request.lost);
-    if (!port->open(request.target, why, fault))
-        return nullptr;
-    *fault = PortFault::none;
-    return port;
+    return openPort<PipeWireMidiPort>(request, why, fault);
 }
 
 std::vector<std::string> listPipeWireMidiInputs()
