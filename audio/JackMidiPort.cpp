@@ -88,7 +88,7 @@ JackMidiPort::~JackMidiPort()
 {
     // What was sent last (the voice's note-off at unload) goes out first.
     if (active_ && !gone_.load())
-        waitForGraph([this] { return jack_ringbuffer_read_space(ring_) == 0; });
+        drain([this] { return jack_ringbuffer_read_space(ring_) == 0; });
     if (client_)
         jack_client_close(client_);  // deactivates, and the port goes with the client
     if (ring_)
@@ -160,6 +160,7 @@ int JackMidiPort::onProcess(jack_nframes_t frames, void* self)
 
 void JackMidiPort::process(jack_nframes_t frames)
 {
+    countCycle();
     void* buffer = jack_port_get_buffer(port_, frames);
     jack_midi_clear_buffer(buffer);
     Message message{};

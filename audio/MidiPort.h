@@ -45,12 +45,19 @@ protected:
 
     // The backend's side of the queue: false when it is full.
     virtual bool enqueue(const Message& message) = 0;
-    // Waits a few graph cycles at most until `done` says so: before closing,
-    // until the graph's thread has taken everything queued.
+    // Waits a few graph cycles at most until `done` says so.
     static void waitForGraph(const std::function<bool()>& done);
+    // The graph's thread counts its cycles.
+    void countCycle() { cycles_.fetch_add(1, std::memory_order_relaxed); }
+    // Waits until `count` more cycles have begun (a few at most).
+    void waitCycles(std::uint64_t count) const;
+    // Before closing: until the graph's thread has taken everything queued
+    // (`empty`), and the listener the cycle that carries the last of it.
+    void drain(const std::function<bool()>& empty) const;
 
 private:
     std::atomic<std::uint64_t> overflows_{0};
+    std::atomic<std::uint64_t> cycles_{0};
 };
 
 enum class PortFault { none, noServer, noTarget, failed };

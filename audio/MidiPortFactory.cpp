@@ -31,6 +31,20 @@ void MidiPort::waitForGraph(const std::function<bool()>& done)
         std::this_thread::sleep_for(kPoll);
 }
 
+void MidiPort::waitCycles(std::uint64_t count) const
+{
+    const std::uint64_t from = cycles_.load(std::memory_order_relaxed);
+    waitForGraph([&] { return cycles_.load(std::memory_order_relaxed) >= from + count; });
+}
+
+void MidiPort::drain(const std::function<bool()>& empty) const
+{
+    waitForGraph(empty);
+    // The listener reads a cycle's messages after us, in that cycle: once
+    // the next has begun, it has them, and the port may go.
+    waitCycles(2);
+}
+
 bool targetMatches(const std::string& target, const std::string& node, const std::string& port)
 {
     return node.find(target) != std::string::npos || port.find(target) != std::string::npos

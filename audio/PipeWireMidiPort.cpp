@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace audio {
 
@@ -81,7 +82,6 @@ private:
     // The port is linked: a cycle without a buffer to write into then keeps
     // the messages for the next, where unlinked it lets them go.
     std::atomic<bool> linked_{false};
-    std::atomic<std::uint64_t> cycles_{0};
     spa_ringbuffer ring_{};
     std::uint8_t queue_[kQueueBytes]{};
 };
@@ -97,7 +97,7 @@ PipeWireMidiPort::~PipeWireMidiPort()
     }
     // What was sent last (the voice's note-off at unload) goes out first.
     if (running)
-        waitForGraph([this] {
+        drain([this] {
             std::uint32_t index = 0;
             return spa_ringbuffer_get_read_index(&ring_, &index) <= 0;
         });
@@ -138,11 +138,9 @@ bool PipeWireMidiPort::open(const std::string& target, std::string* why, PortFau
 // cycles give it the time.
 void PipeWireMidiPort::waitForListener()
 {
-    const auto from = std::chrono::steady_clock::now();
-    const std::uint64_t cycle = cycles_.load();
-    waitForGraph([&] {
-        return cycles_.load() >= cycle + kSettleCycles && std::chrono::steady_clock::now() - from >= kSettleTime;
-    });
+    const auto until = std::chrono::steady_clock::now() + kSettleTime;
+    waitCycles(kSettleCycles);
+    std::this_thread::sleep_until(until);
 }
 
 bool PipeWireMidiPort::createFilter(std::string* why)
@@ -313,7 +311,7 @@ void PipeWireMidiPort::onProcess(void* self, spa_io_position*) { static_cast<Pip
 
 void PipeWireMidiPort::process()
 {
-    cycles_.fetch_add(1, std::memory_order_relaxed);
+    countCycle();
     std::uint32_t index = 0;
     const auto queued = static_cast<std::uint32_t>(std::max(spa_ringbuffer_get_read_index(&ring_, &index), 0));
     pw_buffer* b = pw_filter_dequeue_buffer(port_);
