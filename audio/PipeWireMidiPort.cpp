@@ -39,7 +39,6 @@ constexpr std::uint32_t kCycleBytes = 4096;
 // it has copied it, and a late listener still copies while our next cycle
 // runs. With one buffer that cycle wrote over the messages being copied.
 constexpr int kBuffers = 2;
-constexpr const char* kLatency = "256/48000";
 // How long the listener gets to set up its end of a new link.
 constexpr std::uint64_t kSettleCycles = 3;
 constexpr auto kSettleTime = std::chrono::milliseconds(50);
@@ -148,15 +147,15 @@ bool PipeWireMidiPort::createFilter(std::string* why)
     // Always processed, linked or not, as a JACK client is: what is sent
     // while nothing listens is gone, instead of waiting in the queue for a
     // listener to come and then pouring out stale.
-    // The graph's cycle as the synthesizer's output asks for it: a key waits
-    // for the next cycle, and the listening synthesizer then needs one of its
-    // own, so at the graph's default 1024 frames playing feels sluggish.
-    // PIPEWIRE_LATENCY still overrides it.
+    // No node.latency: the program that listens and sounds sets the graph's
+    // cycle (a DAW or a soft synth asks for its own). Asking for short cycles
+    // here would force them on a listener that chose longer ones to keep up,
+    // and a listener late for a cycle loses that cycle's messages.
     filter_ = pw_filter_new(client_.core(), "Plinkora",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Playback",
                                               PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME, "Plinkora",
                                               PW_KEY_NODE_DESCRIPTION, "Plinkora", PW_KEY_NODE_ALWAYS_PROCESS,
-                                              "true", PW_KEY_NODE_LATENCY, kLatency, nullptr));
+                                              "true", nullptr));
     if (!filter_) {
         *why = std::string("cannot create a PipeWire node: ") + std::strerror(errno);
         return false;
