@@ -172,7 +172,8 @@ bool PipeWireMidiPort::createFilter(std::string* why)
     const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(kBuffers, kBuffers, 32), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
-        SPA_PARAM_BUFFERS_size, SPA_POD_CHOICE_RANGE_Int(kCycleBytes, kCycleBytes, INT32_MAX), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(1)))};
+        SPA_PARAM_BUFFERS_size, SPA_POD_CHOICE_RANGE_Int(kCycleBytes, kCycleBytes, INT32_MAX),
+        SPA_PARAM_BUFFERS_stride, SPA_POD_Int(1)))};
     port_ = pw_filter_add_port(filter_, PW_DIRECTION_OUTPUT, PW_FILTER_PORT_FLAG_MAP_BUFFERS, 0,
                                pw_properties_new(PW_KEY_FORMAT_DSP, kMidiFormat, PW_KEY_PORT_NAME, "midi_out", nullptr),
                                params, 1);
