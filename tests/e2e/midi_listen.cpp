@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <thread>
 
@@ -43,6 +45,21 @@ double wallSeconds()
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// On the graph's thread, first thing: above the servers' own real-time
+// threads (they ask for 88 at most) and any other program's on the machine,
+// so that the listener reads each cycle as soon as it is handed over, before
+// the next one takes its place. Where that is not allowed it stays as it was.
+void keepUp()
+{
+    thread_local bool raised = false;
+    if (raised)
+        return;
+    raised = true;
+    sched_param param{};
+    param.sched_priority = 95;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
 // On the graph's thread.
@@ -91,6 +108,7 @@ jack_port_t* jackInput = nullptr;
 
 int jackProcess(jack_nframes_t frames, void*)
 {
+    keepUp();
     const double now = wallSeconds();
     void* buffer = jack_port_get_buffer(jackInput, frames);
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
@@ -126,6 +144,7 @@ void* pwInput = nullptr;
 
 void pwProcess(void*, spa_io_position* position)
 {
+    keepUp();
     const double now = wallSeconds();
     if (position) {
         cycleFrames = static_cast<unsigned>(position->clock.duration);

@@ -65,10 +65,13 @@ quit()
 heard_count() { heard | wc -l; }
 heard_at_least() { (($(heard_count) >= $1)); }
 hear() { _e2e_poll "${2:-10}" heard_at_least "$1" || e2e_fail "heard $(heard_count) messages, expected $1"; }
+# The listener prints what it heard every 10 ms: what came last (the note-off
+# at exit) may still be on its way.
 expect_heard()
 {
     local expected
     expected=$(printf '%s\n' "$@")
+    hear $#
     [[ $(heard) == "$expected" ]] || e2e_fail "heard:"$'\n'"$(heard)"$'\n'"expected:"$'\n'"$expected"
 }
 expect_quiet() { [[ ! -s $E2E_DIR/app.log ]] || e2e_fail "the program wrote: $(cat "$E2E_DIR/app.log")"; }
@@ -129,6 +132,7 @@ flood)
     xdotool key --delay 0 "${keys[@]}"
     hear $((KEYS + 1)) 60
     quit
+    hear $((KEYS + 2))
     expected=$(for ((i = 0; i < KEYS; ++i)); do ((i % 2)) && echo "90 30 64" || echo "90 3c 64"; done)
     [[ $(heard) == "c0 00"$'\n'"$expected"$'\n'"80 30 00" ]] ||
         e2e_fail "heard $(heard | wc -l) messages, not the $KEYS keys in order: $(heard | uniq -c | head)"
