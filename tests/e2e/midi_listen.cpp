@@ -4,7 +4,8 @@
 // clock, into memory set aside beforehand (a listener that prints from there,
 // as pw-mididump does, or whose queue fills, as jack_midi_dump's does, loses
 // messages on a busy machine). The main thread prints them every 10 ms as
-// "SECONDS BYTE..." (hex), and at the end (SIGINT, SIGTERM) "cycle FRAMES RATE".
+// "SECONDS BYTE..." (hex), "missed CYCLES" when it has missed graph cycles,
+// and at the end (SIGINT, SIGTERM) "cycle FRAMES RATE".
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -62,6 +63,22 @@ void keepUp()
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
+// On the graph's thread: a cycle that does not begin where the last one
+// ended was missed (the machine held the thread past it), and the graph
+// gave that cycle's messages to nobody. What a port sends can only be
+// judged where nothing was missed.
+std::atomic<std::uint64_t> missed{0};
+
+void follow(std::uint64_t start, std::uint64_t frames)
+{
+    thread_local std::uint64_t next = 0;
+    thread_local bool first = true;
+    if (!first && frames && start > next)
+        missed.fetch_add((start - next + frames - 1) / frames, std::memory_order_relaxed);
+    first = false;
+    next = start + frames;
+}
+
 // On the graph's thread.
 void keep(double wall, const std::uint8_t* data, std::size_t size)
 {
@@ -77,6 +94,9 @@ void keep(double wall, const std::uint8_t* data, std::size_t size)
 
 void printFrom(std::size_t* printed)
 {
+    thread_local std::uint64_t told = 0;
+    if (const std::uint64_t cycles = missed.load(std::memory_order_relaxed); cycles != told)
+        std::printf("missed %llu\n", static_cast<unsigned long long>(told = cycles));
     const std::size_t until = arrived.load(std::memory_order_acquire);
     for (; *printed < until; ++*printed) {
         const Arrival& a = arrivals[*printed];
@@ -104,11 +124,13 @@ int printUntilEnd()
     return 0;
 }
 
+jack_client_t* jackClient = nullptr;
 jack_port_t* jackInput = nullptr;
 
 int jackProcess(jack_nframes_t frames, void*)
 {
     keepUp();
+    follow(jack_last_frame_time(jackClient), frames);
     const double now = wallSeconds();
     void* buffer = jack_port_get_buffer(jackInput, frames);
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
@@ -123,7 +145,7 @@ int jackProcess(jack_nframes_t frames, void*)
 
 int listenJack()
 {
-    jack_client_t* client = jack_client_open("midi-listen", JackNoStartServer, nullptr);
+    jack_client_t* client = jackClient = jack_client_open("midi-listen", JackNoStartServer, nullptr);
     if (!client) {
         std::fputs("midi-listen: no JACK server\n", stderr);
         return 1;
@@ -149,6 +171,7 @@ void pwProcess(void*, spa_io_position* position)
     if (position) {
         cycleFrames = static_cast<unsigned>(position->clock.duration);
         cycleRate = position->clock.rate.denom;
+        follow(position->clock.position, position->clock.duration);
     }
     pw_buffer* b = pw_filter_dequeue_buffer(pwInput);
     if (!b)

@@ -47,7 +47,15 @@ start_listener()
 }
 # The listener's messages as hex bytes, one a line ("90 3c 64"), without its
 # time stamps.
-heard() { awk '$1 != "cycle" { sub(/^[^ ]+ /, ""); print }' "$E2E_DIR/dump"; }
+heard() { awk '$1 != "cycle" && $1 != "missed" { sub(/^[^ ]+ /, ""); print }' "$E2E_DIR/dump"; }
+# A graph cycle the listener missed (the machine held its thread past it) took
+# its messages to nobody, whatever the port did: then this run says nothing.
+missed() { awk '$1 == "missed" { n = $2 } END { print n + 0 }' "$E2E_DIR/dump"; }
+fail_or_inconclusive()
+{
+    (($(missed) == 0)) || { e2e_log "inconclusive: the listener missed $(missed) graph cycles ($1)"; exit 77; }
+    e2e_fail "$1"
+}
 
 launch()
 {
@@ -64,7 +72,7 @@ quit()
 # Waits until the listener has heard N messages.
 heard_count() { heard | wc -l; }
 heard_at_least() { (($(heard_count) >= $1)); }
-hear() { _e2e_poll "${2:-10}" heard_at_least "$1" || e2e_fail "heard $(heard_count) messages, expected $1"; }
+hear() { _e2e_poll "${2:-10}" heard_at_least "$1" || fail_or_inconclusive "heard $(heard_count) messages, expected $1"; }
 # The listener prints what it heard every 10 ms: what came last (the note-off
 # at exit) may still be on its way.
 expect_heard()
@@ -72,7 +80,7 @@ expect_heard()
     local expected
     expected=$(printf '%s\n' "$@")
     hear $#
-    [[ $(heard) == "$expected" ]] || e2e_fail "heard:"$'\n'"$(heard)"$'\n'"expected:"$'\n'"$expected"
+    [[ $(heard) == "$expected" ]] || fail_or_inconclusive "heard:"$'\n'"$(heard)"$'\n'"expected:"$'\n'"$expected"
 }
 expect_quiet() { [[ ! -s $E2E_DIR/app.log ]] || e2e_fail "the program wrote: $(cat "$E2E_DIR/app.log")"; }
 expect_no_port() { ! has_port || e2e_fail "Plinkora:midi_out is still there: $(outputs)"; }
@@ -135,7 +143,7 @@ flood)
     hear $((KEYS + 2))
     expected=$(for ((i = 0; i < KEYS; ++i)); do ((i % 2)) && echo "90 30 64" || echo "90 3c 64"; done)
     [[ $(heard) == "c0 00"$'\n'"$expected"$'\n'"80 30 00" ]] ||
-        e2e_fail "heard $(heard | wc -l) messages, not the $KEYS keys in order: $(heard | uniq -c | head)"
+        fail_or_inconclusive "heard $(heard | wc -l) messages, not the $KEYS keys in order: $(heard | uniq -c | head)"
     expect_quiet
     ;;
 *)
