@@ -7,6 +7,7 @@
 # program's own port class fed directly by bench-midi
 # (no X server, no window), which reads its wait for the next cycle (0 to
 # one cycle, half in the median). With "busy", two busy loops run throughout.
+# PIPEWIRE_LATENCY (e.g. 256/48000) asks the graph for shorter cycles.
 #   e2e_midiport.sh pipewire|jack idle|busy [PRESSES [PROGRAM]]
 set -u
 here=$(dirname "${BASH_SOURCE[0]}")
@@ -58,7 +59,7 @@ stats()
               for (i in q) { k = int((NR - 1) * q[i] / 100 + 0.5) + 1; printf "%s_p%s[%s]\t%s\tms\t%s\n", name, q[i], scenario, v[k], detail }
               printf "%s_max[%s]\t%s\tms\t%s\n", name, scenario, v[NR], detail }'
 }
-scenario="midi=$SERVER,load=$LOAD"
+scenario="midi=$SERVER,load=$LOAD${PIPEWIRE_LATENCY:+,latency=$PIPEWIRE_LATENCY}"
 read -r _ frames rate < <(grep '^cycle' "$E2E_DIR/arrivals")
 cycle=$(awk -v f="$frames" -v r="$rate" 'BEGIN { printf "%.3f", r ? f * 1000 / r : 0 }')
 bench_result "midi_cycle[$scenario]" "$cycle" ms "the graph's cycle: $frames frames at $rate Hz"
