@@ -14,11 +14,11 @@ cd "$(dirname "$0")"
 BUILD_DIR=${PLINKORA_BUILD_DIR:-build}
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev fluid-soundfont-gm fonts-wine
-                libpulse-dev libpipewire-0.3-dev libdbus-1-dev libxcb1-dev)
+                libpulse-dev libpipewire-0.3-dev libdbus-1-dev libjack-jackd2-dev libxcb1-dev)
 TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
                desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
                libx11-dev clang libclang-rt-14-dev valgrind
-               libsndfile1-dev libfftw3-dev pipewire pipewire-pulse wireplumber dbus)
+               libsndfile1-dev libfftw3-dev pipewire pipewire-pulse wireplumber dbus jackd2)
 
 # The second build of `test`: AddressSanitizer and UndefinedBehaviorSanitizer.
 SANITIZER_BUILD_DIR=${PLINKORA_SANITIZER_BUILD_DIR:-$BUILD_DIR-asan}

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "midi/MidiOut.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -38,6 +40,26 @@ const QCommandLineOption& versionOption()
 {
     static const QCommandLineOption option({QStringLiteral("v"), QStringLiteral("version")},
                                            QStringLiteral("Show the version and exit."));
+    return option;
+}
+
+const QCommandLineOption& midiOutOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("midi-out"),
+        QStringLiteral("What MIDI output device 0 is: synth (the built-in synthesizer, the default), or pipewire or "
+                       "jack (a MIDI port \"Plinkora\" that other programs connect to), linked to the first MIDI "
+                       "input whose name contains TARGET when written pipewire:TARGET or jack:TARGET."),
+        QStringLiteral("output"));
+    return option;
+}
+
+const QCommandLineOption& listMidiOutputsOption()
+{
+    static const QCommandLineOption option(
+        QStringLiteral("list-midi-outputs"),
+        QStringLiteral("Print what --midi-out can be, one a line: synth, then the MIDI inputs found on PipeWire and "
+                       "JACK, and exit."));
     return option;
 }
 
@@ -107,6 +129,8 @@ void describe(QCommandLineParser& parser)
         "See plinkora(1)."));
     parser.addOption(helpOption());
     parser.addOption(versionOption());
+    parser.addOption(midiOutOption());
+    parser.addOption(listMidiOutputsOption());
     addQtOptions(parser);
 }
 
@@ -135,5 +159,19 @@ std::optional<int> answerCommandLine(int argc, char** argv)
     }
     if (parser.isSet(versionOption()))
         return print(stdout, QStringLiteral("plinkora " PLINKORA_VERSION "\n"), 0);
+    if (parser.isSet(listMidiOutputsOption())) {
+        QString text;
+        for (const std::string& choice : midi::outputChoices())
+            text += QString::fromStdString(choice) + QLatin1Char('\n');
+        return print(stdout, text, 0);
+    }
+    if (parser.isSet(midiOutOption())) {
+        const std::string refused = midi::chooseOutput(parser.value(midiOutOption()).toStdString());
+        if (!refused.empty())
+            return print(stderr,
+                         QStringLiteral("plinkora: %1 (try plinkora --list-midi-outputs)\n")
+                             .arg(QString::fromStdString(refused)),
+                         kUsageExitCode);
+    }
     return std::nullopt;
 }

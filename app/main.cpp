@@ -16,13 +16,15 @@ int main(int argc, char* argv[])
     // Before anything else: a signal during start-up then ends the program in
     // order once the window is there, instead of killing it half-built.
     ProcessGuard::installSignalHandlers();
-    // --help and --version need neither a sound nor a display.
+    // --help, --version and --list-midi-outputs need neither a sound nor a
+    // display; --midi-out chooses device 0 here, before anything opens it.
     if (const std::optional<int> answered = answerCommandLine(argc, argv))
         return *answered;
     // The synthesizer loads its SoundFont while the toolkit starts and the
     // window is built; loading the window still opens it, and waits for it.
-    // The one call that passes the window's layer: it comes before there is
-    // a toolkit, let alone a window.
+    // When device 0 is a port, nothing is loaded. With the command line's
+    // choice of device 0, the calls that pass the window's layer: they come
+    // before there is a toolkit, let alone a window.
     midi::prepareOutput();
     installQtMessageHandler();
     Application app(argc, argv);

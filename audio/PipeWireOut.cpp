@@ -5,16 +5,14 @@
 
 #include "AudioBackends.h"
 #include "AudioPump.h"
+#include "PipeWireClient.h"
 #include "PipeWireConnect.h"
 
 #include <pipewire/pipewire.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace audio {
@@ -23,8 +21,6 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr std::uint32_t kFrameBytes = kChannels * sizeof(float);
-// A daemon that accepted us but never brings the stream up is as good as none.
-constexpr int kStartSeconds = 2;
 
 class PipeWireOut final : public PumpedOutput {
 public:
@@ -44,97 +40,30 @@ private:
     static int onRest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
     void process();
 
-    pw_thread_loop* loop_ = nullptr;
-    pw_context* context_ = nullptr;
-    pw_core* core_ = nullptr;
+    PipeWireClient client_;
     pw_stream* stream_ = nullptr;
     spa_hook listener_{};
     bool opened_ = false;  // under the loop lock
     pw_stream_events events_{};
 };
 
-// Where the daemon listens, as libpipewire finds it; empty when only
-// libpipewire itself can tell.
-std::string daemonSocket()
-{
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    const std::string name = remote && *remote ? remote : "pipewire-0";
-    if (name.front() == '/')
-        return name;
-    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR"})
-        if (const char* dir = std::getenv(variable); dir && *dir)
-            return std::string(dir) + "/" + name;
-    return {};
-}
-
-// Setting up a PipeWire context costs about 10 ms: not worth it where no
-// daemon has its socket.
-bool daemonSocketExists()
-{
-    const std::string path = daemonSocket();
-    struct stat info {};
-    return path.empty() || (stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode));
-}
-
-void initialisePipeWire()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
-}
-
 PipeWireOut::~PipeWireOut()
 {
-    if (loop_) {
-        {
-            Lock lock(loop_);
-            if (stream_) {
-                // Closing is not losing the daemon.
-                spa_hook_remove(&listener_);
-                pw_stream_destroy(stream_);
-            }
-            if (core_)
-                pw_core_disconnect(core_);
-        }
-        pw_thread_loop_stop(loop_);
+    if (!client_.loop())
+        return;
+    Lock lock(client_.loop());
+    if (stream_) {
+        // Closing is not losing the daemon.
+        spa_hook_remove(&listener_);
+        pw_stream_destroy(stream_);
     }
-    if (context_)
-        pw_context_destroy(context_);
-    if (loop_)
-        pw_thread_loop_destroy(loop_);
 }
 
 bool PipeWireOut::open(std::string* why)
 {
-    if (!daemonSocketExists()) {
-        *why = "no PipeWire daemon";
+    if (!client_.connect("plinkora-audio", why))
         return false;
-    }
-    initialisePipeWire();
-    loop_ = pw_thread_loop_new("plinkora-audio", nullptr);
-    if (!loop_) {
-        *why = "cannot create a PipeWire loop";
-        return false;
-    }
-    // client-rt.conf: the client modules with real-time scheduling, logging off.
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", PW_KEY_APP_NAME, "Plinkora",
-                                                PW_KEY_APP_ID, "org.plinkora.Plinkora", PW_KEY_APP_ICON_NAME,
-                                                "org.plinkora.Plinkora", nullptr),
-                              0);
-    if (!context_) {
-        *why = std::string("cannot create a PipeWire context: ") + std::strerror(errno);
-        return false;
-    }
-    if (pw_thread_loop_start(loop_) < 0) {
-        *why = "cannot start the PipeWire loop";
-        return false;
-    }
-    Lock lock(loop_);
-    core_ = pw_context_connect(context_, nullptr, 0);
-    if (!core_) {
-        *why = std::string("no PipeWire daemon: ") + std::strerror(errno);
-        return false;
-    }
+    Lock lock(client_.loop());
     return connectStream(why) && waitForStream(why);
 }
 
@@ -143,7 +72,7 @@ bool PipeWireOut::connectStream(std::string* why)
     const AudioOptions& o = pump_.options();
     const auto rate = static_cast<std::uint32_t>(o.sampleRate);
     const std::string latency = std::to_string(buffer_.frames()) + "/" + std::to_string(rate);
-    stream_ = pw_stream_new(core_, "Piano",
+    stream_ = pw_stream_new(client_.core(), "Piano",
                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                                               PW_KEY_MEDIA_ROLE, "Music", PW_KEY_NODE_LATENCY, latency.c_str(),
                                               nullptr));
@@ -180,7 +109,7 @@ bool PipeWireOut::waitForStream(std::string* why)
         case PW_STREAM_STATE_CONNECTING:
             break;
         }
-        if (pw_thread_loop_timed_wait(loop_, kStartSeconds) != 0) {
+        if (!client_.wait()) {
             *why = "the PipeWire stream did not start";
             return false;
         }
@@ -193,7 +122,7 @@ void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state st
     // A stream that played and then errs or disconnects has lost its daemon.
     if (out->opened_ && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED))
         out->lose(error ? error : "PipeWire disconnected");
-    pw_thread_loop_signal(out->loop_, false);
+    pw_thread_loop_signal(out->client_.loop(), false);
 }
 
 void PipeWireOut::onProcess(void* self) { static_cast<PipeWireOut*>(self)->process(); }
@@ -219,7 +148,7 @@ void PipeWireOut::process()
     pw_stream_queue_buffer(stream_, b);
     // Deactivating is not for the real-time thread: the loop thread does it.
     if (rest)
-        pw_loop_invoke(pw_thread_loop_get_loop(loop_), &PipeWireOut::onRest, 0, nullptr, 0, false, this);
+        pw_loop_invoke(pw_thread_loop_get_loop(client_.loop()), &PipeWireOut::onRest, 0, nullptr, 0, false, this);
 }
 
 int PipeWireOut::onRest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self)
@@ -235,7 +164,7 @@ void PipeWireOut::wake()
 {
     if (!pump_.wake())
         return;
-    Lock lock(loop_);
+    Lock lock(client_.loop());
     pw_stream_set_active(stream_, true);
 }
 

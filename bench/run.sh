@@ -43,6 +43,8 @@ build_all()
     # PipeWire's own recorder and reference: without them its key-to-sound runs are skipped.
     cmake --build "$build" --parallel 2 --target bench-record-pw bench-refclient-pw >>"$out/build.log" 2>&1 ||
         log "no native PipeWire recorder (libpipewire-0.3 development files?): PipeWire key-to-sound skipped"
+    cmake --build "$build" --parallel 2 --target bench-midi >>"$out/build.log" 2>&1 ||
+        log "no bench-midi (libpipewire-0.3 or libjack development files?): MIDI port latency skipped"
     program=$build/app/plinkora program_note=
     if ! cmake --build "$build" --parallel 2 --target plinkora >>"$out/build.log" 2>&1; then
         # Same window and synthesizer, built from bench/ with the default period.
@@ -112,6 +114,24 @@ for user in "${users[@]}"; do
         done
     done
 done
+# Device 0 as a MIDI port: key press to the note-on's arrival in the listening
+# client, beside the ruler (the port class fed directly).
+midi_servers=()
+command -v jackd >/dev/null && midi_servers+=(jack)
+[[ ${servers[*]} == *pipewire* ]] && midi_servers+=(pipewire)
+for server in "${midi_servers[@]}"; do
+    for load in idle busy; do
+        step "$root/bench/e2e_midiport.sh" "$server" "$load" "$((sound_presses * 3))" "$program"
+    done
+done
+# PipeWire's graph at the synthesizer's 256 frames instead of its default
+# 1024, which the port leaves to the listener.
+if [[ ${midi_servers[*]} == *pipewire* ]]; then
+    for load in idle busy; do
+        step env PIPEWIRE_LATENCY=256/48000 "$root/bench/e2e_midiport.sh" pipewire "$load" "$((sound_presses * 3))" \
+            "$program"
+    done
+fi
 load_after=$(load_now)
 
 {

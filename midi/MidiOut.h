@@ -4,6 +4,8 @@
 // see one meaning for a status on every platform.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace midi {
 
@@ -22,6 +24,7 @@ inline constexpr Status invalidHandle = 5;  // MMSYSERR_INVALHANDLE
 inline constexpr Status noDriver = 6;       // MMSYSERR_NODRIVER
 inline constexpr Status noMemory = 7;       // MMSYSERR_NOMEM
 inline constexpr Status invalidParam = 11;  // MMSYSERR_INVALPARAM
+inline constexpr Status notReady = 67;      // MIDIERR_NOTREADY
 }  // namespace status
 
 class OutputPort {
@@ -43,9 +46,21 @@ protected:
     OutputPort& operator=(const OutputPort&) = delete;
 };
 
-// The platform's own MIDI output: WinMM on Windows, the embedded synthesizer
-// elsewhere. Lives until the program ends.
+// The platform's own MIDI output: WinMM on Windows; elsewhere what
+// chooseOutput() picked, by default the embedded synthesizer. Lives until the
+// program ends.
 OutputPort& platformOutput();
+
+// Where the platform leaves device 0 to us: "synth" (the embedded
+// synthesizer), or "pipewire" or "jack" (a MIDI port of ours that other
+// programs listen to), either followed by ":TARGET" to link the port to the
+// first MIDI input whose name contains TARGET. Before the first use of
+// platformOutput(); an empty answer when taken, else why not.
+std::string chooseOutput(const std::string& choice);
+
+// What device 0 can be, in the form chooseOutput() takes: "synth", then the
+// MIDI inputs found on the running servers. Empty where the platform decides.
+std::vector<std::string> outputChoices();
 
 // Lets the platform's output get ready in the background (the embedded
 // synthesizer loads its SoundFont) while the program starts; the first open

@@ -2,6 +2,7 @@
 // MIDI short messages packed as WinMM expects them: status in bits 0-7, first
 // data byte in bits 8-15, second data byte in bits 16-23, bits 24-31 zero.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace midi {
@@ -29,8 +30,24 @@ constexpr Unpacked unpack(std::uint32_t message)
             static_cast<std::uint8_t>((message >> 16) & 0xFF)};
 }
 
+// How many bytes the message with this status byte has on a MIDI wire, or 0
+// for what is no short message: a data byte, or a system exclusive that a
+// 32-bit message cannot hold.
+constexpr std::size_t wireLength(std::uint8_t status)
+{
+    if (status < 0x80 || status == 0xF0 || status == 0xF7 || status == 0xF4 || status == 0xF5)
+        return 0;
+    if (status >= 0xF8 || status == 0xF6)
+        return 1;
+    if ((status & 0xE0) == 0xC0 || status == 0xF1 || status == 0xF3)
+        return 2;  // program change, channel pressure, time code, song select
+    return 3;
+}
+
 static_assert(noteOn(60) == 0x00643C90 && noteOff(60) == 0x00003C80);
 static_assert(noteOn(127) == 0x00647F90 && noteOff(0) == 0x00000080);
 static_assert(programChange(117) == 0x000075C0 && programChange(0) == 0xC0);
+static_assert(wireLength(0x90) == 3 && wireLength(0xC0) == 2 && wireLength(0xD5) == 2 && wireLength(0xE0) == 3);
+static_assert(wireLength(0) == 0 && wireLength(0xF0) == 0 && wireLength(0xF8) == 1 && wireLength(0xF2) == 3);
 
 }  // namespace midi

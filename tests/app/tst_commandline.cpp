@@ -21,8 +21,11 @@ Run runProgram(const QStringList& arguments)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
-    // Should the program get as far as its synthesizer, it finds no sound server.
+    // Should the program get as far as its synthesizer, it finds no sound
+    // server; nor does it find MIDI inputs.
     environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    environment.insert(QStringLiteral("PIPEWIRE_REMOTE"), QStringLiteral("/nonexistent"));
+    environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("nonexistent"));
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(PLINKORA_BINARY), arguments);
@@ -65,6 +68,20 @@ private slots:
             << QStringList{"--help", "--bogus"} << 2 << "^$" << refusal("unknown option '--bogus' (try plinkora --help)");
         QTest::newRow("argument") << QStringList{"song.mid"} << 2 << "^$"
                                   << refusal("unexpected argument 'song.mid' (try plinkora --help)");
+        QTest::newRow("--list-midi-outputs, no server running")
+            << QStringList{"--list-midi-outputs"} << 0 << "^synth\n$" << "^$";
+        QTest::newRow("--help tells the MIDI outputs")
+            << QStringList{"--help"} << 0 << "(?s)--midi-out <output>.*jack:TARGET.*--list-midi-outputs" << "^$";
+        const QString tryList = " (try plinkora --list-midi-outputs)";
+        QTest::newRow("unknown MIDI output")
+            << QStringList{"--midi-out", "alsa"} << 2 << "^$" << refusal("unknown MIDI output 'alsa'" + tryList);
+        QTest::newRow("MIDI output without its target")
+            << QStringList{"--midi-out=jack:"} << 2 << "^$" << refusal("no target after 'jack:'" + tryList);
+        QTest::newRow("--midi-out without its value")
+            << QStringList{"--midi-out"} << 2 << "^$" << refusal("missing value after '--midi-out'");
+        // Chosen, it opens nothing before the display, which is missing.
+        QTest::newRow("MIDI output chosen")
+            << QStringList{"--midi-out", "jack:x"} << 1 << "^$" << cannotStart;
         QTest::newRow("Qt option without its value")
             << QStringList{"-platform"} << 2 << "^$" << refusal("missing value after '-platform'");
         // Status 1 and Qt's complaint: the options reached Qt, which found no such platform.

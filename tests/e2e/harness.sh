@@ -16,6 +16,8 @@
 #   e2e_start_system_bus          a private system bus that every user may use (a service
 #                                 may run as nobody); exports DBUS_SYSTEM_BUS_ADDRESS and
 #                                 E2E_SYSTEM_BUS_PID
+#   e2e_start_jack                a JACK server (dummy driver) of a name no other runs under;
+#                                 exports JACK_DEFAULT_SERVER, and JACK_NO_START_SERVER for the tools
 #   e2e_launch BIN [ARG...]       start the program; $E2E_APP_PID, log in $E2E_DIR/app.log
 #   e2e_wait_window [SECONDS]     until its window is mapped; sets $E2E_WIN, $E2E_WIN_X/Y/W/H
 #                                 and $E2E_WINDOW_SECONDS (launch to mapped window)
@@ -184,6 +186,34 @@ _e2e_start_pipewire()
     _e2e_poll 10 _e2e_pulse_ready || e2e_fail "pipewire-pulse did not start: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
     # pipewire-pulse answers before it can load modules ("Not supported").
     _e2e_poll 10 _e2e_pipewire_sink || e2e_fail "no null sink on PipeWire: $(tail -3 "$E2E_DIR/pipewire-pulse.log")"
+}
+
+_e2e_jack_answers() { jack_lsp >/dev/null 2>&1; }
+_e2e_jack_settled() { ! kill -0 "$1" 2>/dev/null || _e2e_jack_answers; }
+
+# jackd keeps a registry of at most 8 servers for the whole machine, and the
+# entry of one that died without unregistering (killed at a teardown) is only
+# taken back by a server of the same name: so the names are 8 fixed ones, and
+# a test takes the first that no server answers to.
+e2e_start_jack()
+{
+    export JACK_NO_START_SERVER=1
+    local n pid
+    for n in 0 1 2 3 4 5 6 7; do
+        export JACK_DEFAULT_SERVER=plinkora-e2e-$n
+        _e2e_jack_answers && continue
+        jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$E2E_DIR/jackd.log" 2>&1 &
+        pid=$!
+        _e2e_poll 10 _e2e_jack_settled "$pid"
+        if kill -0 "$pid" 2>/dev/null && _e2e_jack_answers; then
+            _e2e_pids+=("$pid")
+            return
+        fi
+        wait "$pid" 2>/dev/null
+        # Another test took the name in the meantime.
+        grep -q 'already active' "$E2E_DIR/jackd.log" || break
+    done
+    e2e_fail "jackd did not start: $(tail -3 "$E2E_DIR/jackd.log")"
 }
 
 _e2e_pipewire_sink()

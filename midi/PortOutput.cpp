@@ -1,0 +1,78 @@
+#include "PortOutput.h"
+
+#include "ShortMessage.h"
+#include "synth/NoSoundReport.h"
+
+namespace midi {
+
+namespace {
+
+// The port's faults in WinMM's words.
+constexpr Status statusOf(audio::PortFault fault)
+{
+    switch (fault) {
+    case audio::PortFault::none: return status::ok;
+    case audio::PortFault::noServer: return status::noDriver;
+    case audio::PortFault::noTarget: return status::badDeviceId;
+    case audio::PortFault::failed: return status::error;
+    }
+    return status::error;
+}
+
+}  // namespace
+
+PortOutput::PortOutput(std::string server, std::string target, Opener opener)
+    : request_{std::move(server), std::move(target), synth::reportNoSound}, opener_(std::move(opener))
+{
+}
+
+PortOutput::~PortOutput() = default;
+
+Status PortOutput::open(Handle* handle, std::uint32_t deviceId)
+{
+    *handle = 0;
+    if (deviceId != 0)
+        return status::badDeviceId;
+    // One port is one device, as for the synthesizer.
+    if (!open_.empty())
+        return status::allocated;
+    std::string why;
+    audio::PortFault fault = audio::PortFault::failed;
+    std::unique_ptr<audio::MidiPort> port = opener_(request_, &why, &fault);
+    if (!port) {
+        synth::reportNoSound(why);
+        return fault == audio::PortFault::none ? status::error : statusOf(fault);
+    }
+    *handle = next_++;
+    open_.emplace(*handle, std::move(port));
+    return status::ok;
+}
+
+Status PortOutput::sendShort(Handle handle, std::uint32_t message)
+{
+    const auto it = open_.find(handle);
+    if (it == open_.end())
+        return status::invalidHandle;
+    const Unpacked bytes = unpack(message);
+    const std::size_t length = wireLength(bytes.status);
+    // No status byte (the voice's stop before any note sends 0), or a data
+    // byte with its top bit set: nothing a MIDI wire would carry.
+    if (length == 0 || (length > 1 && bytes.data1 > 0x7F) || (length > 2 && bytes.data2 > 0x7F))
+        return status::invalidParam;
+    const std::uint8_t wire[3] = {bytes.status, bytes.data1, bytes.data2};
+    // A full queue is WinMM's busy device.
+    return it->second->send(wire, length) ? status::ok : status::notReady;
+}
+
+Status PortOutput::close(Handle handle)
+{
+    return open_.erase(handle) != 0 ? status::ok : status::invalidHandle;
+}
+
+audio::MidiPort* PortOutput::port(Handle handle) const
+{
+    const auto it = open_.find(handle);
+    return it == open_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace midi
