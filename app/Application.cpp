@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "RuntimeError.h"
+#include "ui/RuntimeError.h"
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {

@@ -2,11 +2,11 @@
 
 #include "Application.h"
 #include "CommandLine.h"
-#include "FrmMain.h"
-#include "MidiOut.h"
+#include "ui/FrmMain.h"
+#include "midi/MidiOut.h"
 #include "ProcessGuard.h"
 #include "QtMessages.h"
-#include "RuntimeError.h"
+#include "ui/RuntimeError.h"
 
 #include <exception>
 #include <optional>
@@ -21,6 +21,8 @@ int main(int argc, char* argv[])
         return *answered;
     // The synthesizer loads its SoundFont while the toolkit starts and the
     // window is built; loading the window still opens it, and waits for it.
+    // The one call that passes the window's layer: it comes before there is
+    // a toolkit, let alone a window.
     midi::prepareOutput();
     installQtMessageHandler();
     Application app(argc, argv);

@@ -6,7 +6,7 @@
 // The real open's status is not returned to the caller (the window never
 // looks at it).
 
-#include "MidiOut.h"
+#include "midi/MidiOut.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "PwStream.h"
 
-#include "PipeWireConnect.h"
+#include "audio/PipeWireConnect.h"
 
 #include <cerrno>
 #include <cstring>
@@ -68,7 +68,7 @@ bool PwStream::connect(pw_direction direction, pw_properties* properties, std::s
     events_.process = &PwStream::onProcess;
     pw_stream_add_listener(stream_, &listener_, &events_, this);
 
-    const int result = midi::connectStereoFloat(stream_, direction, kPwRate);
+    const int result = audio::connectStereoFloat(stream_, direction, kPwRate);
     if (result < 0)
         *why = std::string("cannot connect a PipeWire stream: ") + std::strerror(-result);
     const bool ok = result == 0 && waitLinked(why);

@@ -1,5 +1,5 @@
 // bench-analyze: key-to-sound and dropouts from one end-to-end run, with the
-// analysis the tests use (tests/audio). AUDIO and STAMPS come from
+// analysis the tests use (tests/analysis). AUDIO and STAMPS come from
 // bench-record, whose recording's clock is fitted to the wall clock from the
 // arrival times in STAMPS, or from bench-record-pw, whose STAMPS (headed
 // "# graph clock") are exact and used as they are.
@@ -26,12 +26,11 @@
 #include "Stats.h"
 
 #include "Analysis.h"
-#include "FluidSynthOutput.h"
-#include "KeyTable.h"
-#include "KeyTranslate.h"
-#include "KeyboardMap.h"
-#include "ShortMessage.h"
-#include "SynthEngine.h"
+#include "ui/KeyTable.h"
+#include "ui/KeyTranslate.h"
+#include "ui/KeyboardMap.h"
+#include "midi/ShortMessage.h"
+#include "synth/SynthEngine.h"
 
 #include <cmath>
 #include <cstdio>
@@ -97,7 +96,7 @@ std::vector<std::vector<double>> readRows(const std::string& path)
 constexpr double kLocalFitSeconds = 5;
 
 struct Run {
-    audio::Audio audio;
+    analysis::Audio audio;
     bench::ClockFit fit;
     std::vector<bench::Arrival> arrivals;
     std::optional<bench::ExactStamps> exact;
@@ -131,7 +130,7 @@ bool graphClock(const std::string& stampPath)
 Run load(const std::string& audioPath, const std::string& stampPath)
 {
     std::string why;
-    auto audio = audio::readAudio(audioPath, audio::RawFormat{}, &why);
+    auto audio = analysis::readAudio(audioPath, analysis::RawFormat{}, &why);
     if (!audio)
         fail(why);
     std::vector<bench::Arrival> arrivals;
@@ -147,12 +146,12 @@ Run load(const std::string& audioPath, const std::string& stampPath)
 }
 
 // The first samples of notes rendered offline from silence, as the program plays them.
-std::unique_ptr<midi::SynthEngine> offlineEngine()
+std::unique_ptr<synth::SynthEngine> offlineEngine()
 {
-    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    synth::SynthConfig config = synth::installedConfig();
     config.audioOutputs.clear();
     config.sampleRate = kRate;
-    auto engine = midi::SynthEngine::create(config, nullptr, nullptr);
+    auto engine = synth::SynthEngine::create(config, nullptr, nullptr);
     if (!engine)
         fail("no offline synthesizer");
     return engine;
@@ -162,7 +161,7 @@ class Templates {
 public:
     explicit Templates(int program) : program_(program), engine_(offlineEngine()) {}
 
-    const audio::Audio& of(int note)
+    const analysis::Audio& of(int note)
     {
         auto& t = notes_[note];
         if (!t.samples.empty())
@@ -187,26 +186,26 @@ private:
     }
 
     int program_;
-    std::unique_ptr<midi::SynthEngine> engine_;
-    std::map<int, audio::Audio> notes_;
+    std::unique_ptr<synth::SynthEngine> engine_;
+    std::map<int, analysis::Audio> notes_;
 };
 
 // Wall-clock time at which the sound that `cleanStart` renders from silence
 // starts in the recording after `event`, or none. The note is timed where it
 // first reaches a tenth of its peak, high above what still rings from before,
 // which would otherwise move its faint first samples.
-std::optional<double> soundAfter(const Run& run, double event, const audio::Audio* cleanStart)
+std::optional<double> soundAfter(const Run& run, double event, const analysis::Audio* cleanStart)
 {
     const double after = run.seconds(event - kSearchBefore);
-    const auto onset = audio::findOnset(run.audio, after);
+    const auto onset = analysis::findOnset(run.audio, after);
     if (!onset || *onset > run.seconds(event + kSearchAfter))
         return std::nullopt;
     if (!cleanStart)
         return run.wall(*onset);
-    const double level = std::max(audio::onsetThreshold(run.audio, after),
-                                  kTimingShare * std::pow(10.0, audio::peakDb(*cleanStart, 0, kTemplateSeconds) / 20));
-    const auto there = audio::firstSampleAbove(run.audio, *onset, level);
-    const auto behind = audio::firstSampleAbove(*cleanStart, 0, level);
+    const double level = std::max(analysis::onsetThreshold(run.audio, after),
+                                  kTimingShare * std::pow(10.0, analysis::peakDb(*cleanStart, 0, kTemplateSeconds) / 20));
+    const auto there = analysis::firstSampleAbove(run.audio, *onset, level);
+    const auto behind = analysis::firstSampleAbove(*cleanStart, 0, level);
     if (!there || !behind)
         return std::nullopt;
     return run.wall(*there - *behind);
@@ -304,11 +303,11 @@ int dropouts(int argc, char** argv)
     if (argc != 6)
         usage();
     const Run run = load(argv[2], argv[3]);
-    const auto from = audio::findOnset(run.audio, run.seconds(std::atof(argv[4])));
+    const auto from = analysis::findOnset(run.audio, run.seconds(std::atof(argv[4])));
     const double to = std::min(run.seconds(std::atof(argv[5])), run.audio.duration());
     if (!from || *from >= to)
         fail("nothing sounded");
-    const int runs = audio::silentRuns(run.audio, *from, to, kDropoutSeconds);
+    const int runs = analysis::silentRuns(run.audio, *from, to, kDropoutSeconds);
     const double minutes = (to - *from) / 60;
     bench::report("dropouts", runs, "count", "silent runs >= 0.5 ms");
     bench::report("dropouts_per_minute", runs / minutes, "/min", "over " + std::to_string(minutes * 60) + " s");
@@ -339,7 +338,7 @@ int selfcheck(int argc, char** argv)
         done = start;
     }
     engine->render(left.data() + done, right.data() + done, static_cast<int>(left.size()) - static_cast<int>(done));
-    Run run{audio::Audio{kRate, std::vector<float>(left.size())}, bench::ClockFit{}, {}, {}};
+    Run run{analysis::Audio{kRate, std::vector<float>(left.size())}, bench::ClockFit{}, {}, {}};
     for (std::size_t f = 0; f < left.size(); ++f)
         run.audio.samples[f] = (left[f] + right[f]) / 2;
     std::vector<double> errorMs;

@@ -8,11 +8,11 @@
 #include "Clock.h"
 #include "Stats.h"
 
-#include "FluidSynthOutput.h"
-#include "FrmMain.h"
-#include "KeyTable.h"
-#include "RecordingOutput.h"
-#include "ShortMessage.h"
+#include "midi/FluidSynthOutput.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyTable.h"
+#include "midi/RecordingOutput.h"
+#include "midi/ShortMessage.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -168,7 +168,7 @@ void benchRecording(int presses, const std::vector<int>& keys, const std::vector
 void benchSynth(int presses, const std::vector<int>& keys, const std::vector<int>& allKeys)
 {
     midi::FluidSynthOutput synth([] {
-        midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+        synth::SynthConfig config = synth::installedConfig();
         config.audioOutputs.clear();
         return config;
     });
@@ -181,11 +181,12 @@ void benchSynth(int presses, const std::vector<int>& keys, const std::vector<int
     };
     FrmMain frm(out);
     showActive(frm);
-    midi::SynthEngine* engine = synth.engine(out.openHandle);
-    if (!engine) {
+    synth::Player* player = synth.player(out.openHandle);
+    if (!player) {
         std::fprintf(stderr, "bench-input: the synthesizer did not open\n");
         std::exit(1);
     }
+    synth::SynthEngine* engine = &player->engine();
     // One period of audio between presses, so voices age and end as they would.
     std::array<float, 512> left{}, right{};
     auto render = [&] { engine->render(left.data(), right.data(), static_cast<int>(left.size())); };

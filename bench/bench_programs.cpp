@@ -7,9 +7,8 @@
 #include "Clock.h"
 #include "Stats.h"
 
-#include "FluidSynthOutput.h"
-#include "KeyboardMap.h"
-#include "SynthEngine.h"
+#include "ui/KeyboardMap.h"
+#include "synth/SynthEngine.h"
 
 #include <array>
 #include <cstdio>
@@ -31,11 +30,11 @@ struct Costs {
 
 void runOnce(bool dynamicLoading, Costs& costs)
 {
-    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    synth::SynthConfig config = synth::installedConfig();
     config.audioOutputs.clear();
     config.dynamicSampleLoading = dynamicLoading;
     std::string why;
-    auto engine = midi::SynthEngine::create(config, &why, nullptr);
+    auto engine = synth::SynthEngine::create(config, &why, nullptr);
     if (!engine) {
         std::fprintf(stderr, "bench-programs: %s\n", why.c_str());
         std::exit(1);

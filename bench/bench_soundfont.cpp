@@ -12,8 +12,7 @@
 #include "Clock.h"
 #include "Stats.h"
 
-#include "FluidSynthOutput.h"
-#include "SynthEngine.h"
+#include "synth/SynthEngine.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +43,7 @@ struct Sample {
 };
 
 // One create in a child process; false if it failed.
-bool createInChild(const midi::SynthConfig& config, Sample* sample)
+bool createInChild(const synth::SynthConfig& config, Sample* sample)
 {
     int channel[2];
     if (pipe(channel) != 0)
@@ -56,10 +55,10 @@ bool createInChild(const midi::SynthConfig& config, Sample* sample)
         Sample s;
         const double rssBefore = residentMegabytes();
         const auto start = bench::Steady::now();
-        auto engine = midi::SynthEngine::create(config, &why, nullptr);
-        std::unique_ptr<midi::AudioOutput> audio;
+        auto engine = synth::SynthEngine::create(config, &why, nullptr);
+        std::unique_ptr<audio::AudioOutput> audio;
         if (engine && !config.audioOutputs.empty())
-            audio = midi::openAudioOutput(config.audioOutputs, *engine, config.audio, &why);
+            audio = audio::openAudioOutput(config.audioOutputs, *engine, config.audio, &why);
         s.ms = bench::microsecondsBetween(start, bench::Steady::now()) / 1000.0;
         s.addedMegabytes = residentMegabytes() - rssBefore;
         const bool opened = engine && (config.audioOutputs.empty() || audio);
@@ -81,7 +80,7 @@ bool createInChild(const midi::SynthConfig& config, Sample* sample)
 // Per create, the first (cold page cache) not counted.
 std::vector<Sample> timeCreates(bool dynamicLoading, int runs, const std::string& outputs = {})
 {
-    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    synth::SynthConfig config = synth::installedConfig();
     config.audioOutputs.clear();
     std::stringstream names(outputs);
     for (std::string name; std::getline(names, name, ',');)

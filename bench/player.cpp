@@ -16,14 +16,14 @@
 // --defer-synth is a prototype: the synthesizer opens once the window is
 // exposed rather than before it is shown (see DeferredOutput.h).
 
-#include "Application.h"
+#include "app/Application.h"
 #include "Clock.h"
 #include "DeferredOutput.h"
-#include "FluidSynthOutput.h"
-#include "FrmMain.h"
-#include "ProcessGuard.h"
-#include "QtMessages.h"
-#include "RuntimeError.h"
+#include "midi/FluidSynthOutput.h"
+#include "ui/FrmMain.h"
+#include "app/ProcessGuard.h"
+#include "app/QtMessages.h"
+#include "ui/RuntimeError.h"
 
 #include <QEvent>
 #include <QWindow>
@@ -118,9 +118,9 @@ int framesFrom(int argc, char** argv, const char* option, int fallback)
     return frames;
 }
 
-midi::SynthConfig configFrom(int argc, char** argv)
+synth::SynthConfig configFrom(int argc, char** argv)
 {
-    midi::SynthConfig config = midi::FluidSynthOutput::defaultConfig();
+    synth::SynthConfig config = synth::installedConfig();
     if (const char* audio = valueOf(argc, argv, "--audio"))
         config.audioOutputs = {audio};
     config.audio.bufferFrames = framesFrom(argc, argv, "--buffer", config.audio.bufferFrames);
@@ -141,7 +141,7 @@ int main(int argc, char* argv[])
 {
     tracing = hasFlag(argc, argv, "--trace-start");
     stage("main");
-    const midi::SynthConfig config = configFrom(argc, argv);
+    const synth::SynthConfig config = configFrom(argc, argv);
     installQtMessageHandler();
     Application app(argc, argv);
     stage("application");

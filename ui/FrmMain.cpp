@@ -1,6 +1,6 @@
 #include "FrmMain.h"
 
-#include "Assets.h"
+#include "resources/Assets.h"
 #include "KeyFaces.h"
 #include "KeyFont.h"
 #include "KeyTable.h"

@@ -4,7 +4,7 @@
 
 #include "AutoRef.h"
 #include "PictureBox.h"
-#include "sMidi.h"
+#include "midi/sMidi.h"
 
 #include <QPixmap>
 #include <QPointer>

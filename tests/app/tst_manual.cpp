@@ -1,7 +1,7 @@
 // The manual page tells what the program does: where it looks for a SoundFont,
 // in which order.
 
-#include "SoundFontPath.h"
+#include "synth/SoundFontPath.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -21,7 +21,7 @@ private slots:
         for (const auto& match : item.globalMatch(QString::fromUtf8(page.readAll())))
             listed << match.captured(1);
         QStringList searched;
-        for (const char* path : midi::soundFontCandidates())
+        for (const char* path : synth::soundFontCandidates())
             searched << QString::fromLatin1(path);
         QCOMPARE(listed, searched);
     }

@@ -1,6 +1,6 @@
 // The banner picture: its JPEG structure at both scales, and assets::banner().
 
-#include "Assets.h"
+#include "resources/Assets.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,7 +1,7 @@
 // The program icon: the .ico's directory and bitmap headers, its pixels
 // against the PNGs, and assets::programIcon().
 
-#include "Assets.h"
+#include "resources/Assets.h"
 
 #include <QBuffer>
 #include <QDataStream>

@@ -39,7 +39,7 @@
 #   e2e_heard_at I                after those: where press I's note (I from 0) starts in the
 #                                 recording
 #   e2e_timbre_distance I J NOTE  after those: timbre distance of presses I and J's notes,
-#                                 both played as NOTE (0 same .. 1 unrelated; see plinkora-audio)
+#                                 both played as NOTE (0 same .. 1 unrelated; see plinkora-analysis)
 #   e2e_level START LENGTH        RMS level (dBFS) of that stretch of the recording (seconds)
 #   e2e_check_first_sound [LATE]  after e2e_stop_recording: nothing sounded before the first
 #                                 press in E2E_PRESSES (so earlier clicks or keys were silent),
@@ -52,7 +52,7 @@
 #   e2e_probe ARGS...             plinkora-x11probe (window colours, auto-repeat, NumLock)
 #   e2e_wait_exit [SECONDS]       wait for the program to end; $E2E_EXIT_STATUS, 1 on timeout
 #   e2e_log MSG / e2e_fail MSG    report; e2e_fail exits 1 (the directory is then kept)
-# Press times are wall-clock: `plinkora-audio notes` aligns them with the
+# Press times are wall-clock: `plinkora-analysis notes` aligns them with the
 # recording by the first note's onset, so the first click after
 # e2e_start_recording must be the first sound; each later note's start is
 # then found from its own onset near its press where the level shows one.
@@ -377,7 +377,7 @@ e2e_check_notes()
 {
     local presses aligned starts=() i notes
     read -r -a presses <<<"$(e2e_press_times)"
-    mapfile -t aligned < <("${PLINKORA_ANALYSIS:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}" |
+    mapfile -t aligned < <("${PLINKORA_ANALYSIS:?path of plinkora-analysis}" notes "$E2E_RECORDING" "${presses[@]}" |
         awk '{ print $2 }')
     if [[ ${aligned[0]:-none} == none ]]; then
         e2e_log "nothing sounded in the recording"
@@ -413,12 +413,12 @@ e2e_level()
     first=$(awk -v t="$1" -v r="$rate" 'BEGIN { printf "%d", t * r }')
     count=$(awk -v t="$2" -v r="$rate" 'BEGIN { printf "%d", t * r }')
     tail -c +$((first * frame_bytes + 1)) "$E2E_RECORDING" | head -c $((count * frame_bytes)) >"$E2E_DIR/stretch.f32"
-    "${PLINKORA_ANALYSIS:?path of plinkora-audio}" info "$E2E_DIR/stretch.f32" | awk '{ print $4 }'
+    "${PLINKORA_ANALYSIS:?path of plinkora-analysis}" info "$E2E_DIR/stretch.f32" | awk '{ print $4 }'
 }
 
 e2e_timbre_distance()
 {
-    "${PLINKORA_ANALYSIS:?path of plinkora-audio}" timbre "$E2E_RECORDING" "$(e2e_heard_at "$1")" "$3" \
+    "${PLINKORA_ANALYSIS:?path of plinkora-analysis}" timbre "$E2E_RECORDING" "$(e2e_heard_at "$1")" "$3" \
         "$(e2e_heard_at "$2")" "$3"
 }
 
@@ -432,7 +432,7 @@ e2e_check_first_sound()
 {
     local late=${1:-0.6} onset duration
     [[ -n ${E2E_RECORDING_STOP:-} ]] || e2e_fail "e2e_check_first_sound needs a stopped recording"
-    if ! onset=$("${PLINKORA_ANALYSIS:?path of plinkora-audio}" onset "$E2E_RECORDING" 0); then
+    if ! onset=$("${PLINKORA_ANALYSIS:?path of plinkora-analysis}" onset "$E2E_RECORDING" 0); then
         e2e_log "nothing sounded in the recording"
         return 1
     fi

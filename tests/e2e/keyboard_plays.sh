@@ -20,7 +20,7 @@ readonly PLAYED=(
 # By keycode: the keysym KP_1 would make xdotool switch NumLock on.
 readonly KEYPAD_1=87 NUM_LOCK=77
 readonly E4=64
-# Timbre distance of two E4s (see plinkora-audio): the piano against itself
+# Timbre distance of two E4s (see plinkora-analysis): the piano against itself
 # measures about 0.06, the glockenspiel against the piano 0.24 to 0.55.
 readonly OTHER_TIMBRE=0.15
 

@@ -2,7 +2,7 @@
 # Clicks a white key and a black key of the real program and listens: the
 # notes that start must be those keys' notes. Then Esc must end the program
 # with status 0. E2E_AUDIO=pipewire: on PipeWire rather than PulseAudio.
-#   PLINKORA=<build>/app/plinkora PLINKORA_ANALYSIS=<build>/tests/audio/plinkora-audio play_and_quit.sh
+#   PLINKORA=<build>/app/plinkora PLINKORA_ANALYSIS=<build>/tests/analysis/plinkora-analysis play_and_quit.sh
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
@@ -28,7 +28,7 @@ sleep 1
 e2e_stop_recording
 
 read -r -a presses <<<"$(e2e_press_times)"
-heard=$("${PLINKORA_ANALYSIS:?path of plinkora-audio}" notes "$E2E_RECORDING" "${presses[@]}")
+heard=$("${PLINKORA_ANALYSIS:?path of plinkora-analysis}" notes "$E2E_RECORDING" "${presses[@]}")
 e2e_log "press, note start, note, cents, Hz:"$'\n'"$heard"
 expected=($((FIRST_NOTE + WHITE_KEY)) $((FIRST_NOTE + BLACK_KEY)))
 mapfile -t notes < <(awk '{ print $3 }' <<<"$heard")

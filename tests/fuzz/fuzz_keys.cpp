@@ -7,11 +7,11 @@
 // and the focused quit button's keys end the window.
 
 #include "../keyboard/ActingKeys.h"
-#include "FrmMain.h"
+#include "ui/FrmMain.h"
 #include "FuzzInput.h"
-#include "KeyTranslate.h"
-#include "KeyboardMap.h"
-#include "RecordingOutput.h"
+#include "ui/KeyTranslate.h"
+#include "ui/KeyboardMap.h"
+#include "midi/RecordingOutput.h"
 
 #include <QApplication>
 #include <QWindow>

@@ -6,13 +6,13 @@
 // change or the stored note-off on channel 1, with data bytes in range; the
 // voice count stays within the polyphony; the output stays finite.
 
-#include "FluidSynthOutput.h"
+#include "midi/FluidSynthOutput.h"
 #include "FuzzInput.h"
-#include "NoSoundReport.h"
-#include "RecordingOutput.h"
-#include "ShortMessage.h"
-#include "SoundFontPath.h"
-#include "sMidi.h"
+#include "synth/NoSoundReport.h"
+#include "midi/RecordingOutput.h"
+#include "midi/ShortMessage.h"
+#include "synth/SoundFontPath.h"
+#include "midi/sMidi.h"
 
 #include <cmath>
 #include <memory>
@@ -49,7 +49,7 @@ private:
 std::unique_ptr<midi::FluidSynthOutput> output;
 std::unique_ptr<Tap> tap;
 std::unique_ptr<sMidi> voice;  // open on the synthesizer
-midi::SynthEngine* engine = nullptr;
+synth::SynthEngine* engine = nullptr;
 
 bool isStatusOfPlay(midi::Status s)
 {
@@ -86,10 +86,10 @@ void renderAndCheck(int frames)
 void resetSynth()
 {
     for (std::uint32_t channel = 0; channel < 16; ++channel) {
-        engine->play(midi::pack(0xB0 | channel, 120));  // All Sound Off
-        engine->play(midi::pack(0xB0 | channel, 121));  // Reset All Controllers
+        output->sendShort(tap->opened, midi::pack(0xB0 | channel, 120));  // All Sound Off
+        output->sendShort(tap->opened, midi::pack(0xB0 | channel, 121));  // Reset All Controllers
     }
-    engine->play(0xFF);  // system reset
+    output->sendShort(tap->opened, 0xFF);  // system reset
 }
 
 void voiceStep(fuzz::Input& in, sMidi& target)
@@ -109,22 +109,23 @@ void voiceStep(fuzz::Input& in, sMidi& target)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    midi::setNoSoundSink([](const std::string&) {});
-    const auto soundFont = midi::findSoundFont();
+    synth::setNoSoundSink([](const std::string&) {});
+    const auto soundFont = synth::findSoundFont();
     if (!soundFont) {
         std::fprintf(stderr, "fuzz_synth: no SoundFont installed; only the voice is fuzzed\n");
         return 0;
     }
     output = std::make_unique<midi::FluidSynthOutput>([path = *soundFont] {
-        midi::SynthConfig config;
+        synth::SynthConfig config;
         config.soundFont = path;
         return config;
     });
     tap = std::make_unique<Tap>(*output);
     voice = std::make_unique<sMidi>(*tap);
     FUZZ_CHECK(voice->MidOpen() == 0);
-    engine = output->engine(tap->opened);
-    FUZZ_CHECK(engine != nullptr);
+    synth::Player* player = output->player(tap->opened);
+    FUZZ_CHECK(player != nullptr);
+    engine = &player->engine();
     return 0;
 }
 
@@ -141,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (in.take<std::uint8_t>() % 4) {
         case 0:
             if (engine)
-                FUZZ_CHECK(isStatusOfPlay(engine->play(in.take<std::uint32_t>())));
+                FUZZ_CHECK(isStatusOfPlay(output->sendShort(tap->opened, in.take<std::uint32_t>())));
             break;
         case 1: voiceStep(in, recorded); break;
         case 2:

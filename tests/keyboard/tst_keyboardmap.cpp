@@ -2,11 +2,11 @@
 // the window the way the platform delivers them, and the exact MIDI bytes.
 
 #include "ActingKeys.h"
-#include "FrmMain.h"
-#include "KeyTable.h"
-#include "Layout.h"
-#include "PictureBox.h"
-#include "RecordingOutput.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyTable.h"
+#include "ui/Layout.h"
+#include "ui/PictureBox.h"
+#include "midi/RecordingOutput.h"
 
 #include <QTest>
 #include <QWindow>

@@ -1,7 +1,7 @@
 // Key events as each platform delivers them, turned into virtual-key codes.
 
 #include "ActingKeys.h"
-#include "KeyTranslate.h"
+#include "ui/KeyTranslate.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The MIDI voice seen through a recording output: the exact messages, in order,
 // and the handles they go to.
 
-#include "RecordingOutput.h"
-#include "sMidi.h"
+#include "midi/RecordingOutput.h"
+#include "midi/sMidi.h"
 
 #include <QTest>
 

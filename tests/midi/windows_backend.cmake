@@ -3,7 +3,7 @@
 # Arguments: -DCXX=<mingw g++> -DOBJDUMP=<mingw objdump> -DSOURCE_DIR=<project> -DOUT=<exe>
 execute_process(
   COMMAND ${CXX} -std=c++20 -Wall -Wextra -Wpedantic -Werror -static
-          -I${SOURCE_DIR}/midi
+          -I${SOURCE_DIR}
           ${SOURCE_DIR}/midi/sMidi.cpp ${SOURCE_DIR}/midi/PlatformOutput.cpp ${SOURCE_DIR}/midi/WinMmOutput.cpp
           ${SOURCE_DIR}/tests/midi/windows_probe.cpp -o ${OUT}
   RESULT_VARIABLE built)

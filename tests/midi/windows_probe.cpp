@@ -1,7 +1,7 @@
 // Built with a Windows cross compiler: the voice over the WinMM backend links
 // without importing winmm.dll, which is looked up at the first call instead.
 
-#include "sMidi.h"
+#include "midi/sMidi.h"
 
 int main()
 {

@@ -2,7 +2,7 @@
 # The Debian package on a real system: installed as a user installs it
 # (apt-get install ./plinkora_*.deb), the installed /usr/bin/plinkora played
 # and quit in the end-to-end harness, then purged, leaving nothing behind.
-#   install_and_purge.sh DEB BUILD_DIR    (BUILD_DIR has tests/audio/plinkora-audio)
+#   install_and_purge.sh DEB BUILD_DIR    (BUILD_DIR has tests/analysis/plinkora-analysis)
 # It installs system-wide, so it runs as root only (exit 77 otherwise), and it
 # refuses a system where plinkora is installed already: it would remove it.
 set -euo pipefail
@@ -69,7 +69,7 @@ say "Depends: $depends"
 version=$(/usr/bin/plinkora --version)
 [[ $version == "plinkora $(dpkg-query -W -f='${Version}' plinkora)" ]] || fail "--version says '$version'"
 
-PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/audio/plinkora-audio bash "$here/../e2e/play_and_quit.sh" ||
+PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/analysis/plinkora-analysis bash "$here/../e2e/play_and_quit.sh" ||
     fail "the installed program did not play and quit"
 
 say "apt-get purge plinkora"

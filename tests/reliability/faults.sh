@@ -100,7 +100,7 @@ if [[ $fault == audio-server-dies ]]; then
 
     # A server started in its place is found again: playing tries once a
     # second, so within a few presses the piano sounds once more.
-    [[ -n ${PLINKORA_ANALYSIS:-} ]] || e2e_fail "no plinkora-audio to hear it with"
+    [[ -n ${PLINKORA_ANALYSIS:-} ]] || e2e_fail "no plinkora-analysis to hear it with"
     e2e_start_audio
     e2e_start_recording
     for _ in 1 2 3 4; do

@@ -3,7 +3,7 @@
 // event loop for good. Argument: the exit deadline in seconds to arm at start,
 // or "default" to leave the one the signal arms.
 
-#include "ProcessGuard.h"
+#include "app/ProcessGuard.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -5,9 +5,9 @@
 // focused quit button's keys end the window, and memory does not grow.
 
 #include "../keyboard/ActingKeys.h"
-#include "FrmMain.h"
-#include "KeyTable.h"
-#include "RecordingOutput.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyTable.h"
+#include "midi/RecordingOutput.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -5,11 +5,11 @@
 // fail, never crash. The candidate paths all hidden is covered end to end, in
 // a mount namespace (faults.sh).
 
-#include "FluidSynthOutput.h"
-#include "FrmMain.h"
+#include "midi/FluidSynthOutput.h"
+#include "ui/FrmMain.h"
 #include "NoSoundReports.h"
-#include "ShortMessage.h"
-#include "SoundFontPath.h"
+#include "midi/ShortMessage.h"
+#include "synth/SoundFontPath.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +26,7 @@
 #include <unistd.h>
 
 using midi::FluidSynthOutput;
-using midi::SynthConfig;
+using synth::SynthConfig;
 namespace fs = std::filesystem;
 
 namespace {
@@ -110,7 +110,7 @@ int playAfterChange(const std::string& soundFont, const std::string& change, std
         output.sendShort(handle, midi::programChange(program));
         for (std::uint32_t note : {48u, 60u, 83u})
             output.sendShort(handle, midi::noteOn(note));
-        output.engine(handle)->render(left.data(), right.data(), static_cast<int>(left.size()));
+        output.player(handle)->engine().render(left.data(), right.data(), static_cast<int>(left.size()));
         for (std::size_t i = 0; i < left.size(); ++i)
             if (!std::isfinite(left[i]) || !std::isfinite(right[i]))
                 return 3;
@@ -140,7 +140,7 @@ class TestSoundFontFaults : public QObject {
 private slots:
     void initTestCase()
     {
-        const auto found = midi::findSoundFont();
+        const auto found = synth::findSoundFont();
         if (!found)
             QSKIP("no SoundFont installed");
         soundFont = *found;
@@ -228,9 +228,9 @@ void TestSoundFontFaults::unusableSoundFontFailsOpenOnce()
 // the open says what to install.
 void TestSoundFontFaults::noCandidatePathReadable()
 {
-    QVERIFY(!midi::findSoundFont(midi::soundFontCandidates(), [](const std::string&) { return false; }));
+    QVERIFY(!synth::findSoundFont(synth::soundFontCandidates(), [](const std::string&) { return false; }));
     const std::vector<const char*> candidates = {"/nonexistent/a.sf2", "/proc/self/nonexistent.sf2"};
-    QVERIFY(!midi::findSoundFont(candidates));
+    QVERIFY(!synth::findSoundFont(candidates));
 
     FluidSynthOutput output([] { return offline(""); });
     midi::Handle handle = 0;
@@ -278,7 +278,7 @@ void TestSoundFontFaults::soundFontChangesAfterOpen()
         if (!std::freopen(childLog.c_str(), "w", stderr))
             _exit(5);
         std::setvbuf(stderr, nullptr, _IONBF, 0);
-        midi::setNoSoundSink(nullptr);  // the line the program would print
+        synth::setNoSoundSink(nullptr);  // the line the program would print
         _exit(playAfterChange(hollow, change.toStdString(), samples->begin + 4096, other));
     }
     int status = 0;

@@ -4,9 +4,9 @@
 // termination signals through ProcessGuard for real, and what ProcessGuard
 // does when the orderly way gets stuck (in a child process, which it ends).
 
-#include "FrmMain.h"
-#include "ProcessGuard.h"
-#include "RecordingOutput.h"
+#include "ui/FrmMain.h"
+#include "app/ProcessGuard.h"
+#include "midi/RecordingOutput.h"
 
 #include <QProcess>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 // The "no sound" reports made while it lives, collected instead of written to
 // stderr, so a test can count them and read what they say.
 
-#include "NoSoundReport.h"
+#include "synth/NoSoundReport.h"
 
 #include <string>
 #include <vector>
@@ -11,9 +11,9 @@ class NoSoundReports : public std::vector<std::string> {
 public:
     NoSoundReports()
     {
-        midi::setNoSoundSink([this](const std::string& why) { push_back(why); });
+        synth::setNoSoundSink([this](const std::string& why) { push_back(why); });
     }
-    ~NoSoundReports() { midi::setNoSoundSink(nullptr); }
+    ~NoSoundReports() { synth::setNoSoundSink(nullptr); }
     NoSoundReports(const NoSoundReports&) = delete;
     NoSoundReports& operator=(const NoSoundReports&) = delete;
 };

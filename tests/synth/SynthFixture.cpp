@@ -1,8 +1,8 @@
 #include "SynthFixture.h"
 
 #include "Analysis.h"
-#include "ShortMessage.h"
-#include "SoundFontPath.h"
+#include "midi/ShortMessage.h"
+#include "synth/SoundFontPath.h"
 
 #include <cmath>
 #include <vector>
@@ -17,25 +17,24 @@ constexpr double kQuietingBlockSeconds = 0.1;
 constexpr double kMaxQuietingSeconds = 5.0;
 }  // namespace
 
-std::unique_ptr<midi::SynthEngine> offlineEngine(std::string* why)
+std::unique_ptr<synth::SynthEngine> offlineEngine(std::string* why)
 {
-    const auto soundFont = midi::findSoundFont();
+    const auto soundFont = synth::findSoundFont();
     if (!soundFont) {
         *why = "no SoundFont installed";
         return nullptr;
     }
-    midi::SynthConfig config;
+    synth::SynthConfig config;
     config.soundFont = *soundFont;
-    midi::Status status = 0;
-    return midi::SynthEngine::create(config, why, &status);
+    return synth::SynthEngine::create(config, why, nullptr);
 }
 
-audio::Audio render(midi::SynthEngine& engine, double seconds)
+analysis::Audio render(synth::SynthEngine& engine, double seconds)
 {
     const auto frames = static_cast<int>(std::lround(seconds * engine.sampleRate()));
     std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
     engine.render(left.data(), right.data(), frames);
-    audio::Audio out;
+    analysis::Audio out;
     out.rate = engine.sampleRate();
     out.samples.resize(left.size());
     for (std::size_t i = 0; i < left.size(); ++i)
@@ -43,20 +42,20 @@ audio::Audio render(midi::SynthEngine& engine, double seconds)
     return out;
 }
 
-void silence(midi::SynthEngine& engine)
+void silence(synth::SynthEngine& engine)
 {
     // A system reset leaves voices playing; All Sound Off ends them at once.
     engine.play(midi::pack(0xB0, kAllSoundOff));
     engine.play(midi::pack(0xB0, kResetAllControllers));
     // The reverb still rings for a moment after the voices are gone.
     for (double t = 0.0; t < kMaxQuietingSeconds; t += kQuietingBlockSeconds) {
-        const audio::Audio block = render(engine, kQuietingBlockSeconds);
-        if (audio::peakDb(block, 0.0, block.duration()) < kQuietDbfs)
+        const analysis::Audio block = render(engine, kQuietingBlockSeconds);
+        if (analysis::peakDb(block, 0.0, block.duration()) < kQuietDbfs)
             return;
     }
 }
 
-void strike(midi::SynthEngine& engine, int program, int note)
+void strike(synth::SynthEngine& engine, int program, int note)
 {
     silence(engine);
     engine.play(midi::programChange(static_cast<std::uint32_t>(program)));

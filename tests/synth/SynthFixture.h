@@ -3,7 +3,7 @@
 // to hear what it plays.
 
 #include "SoundFile.h"
-#include "SynthEngine.h"
+#include "synth/SynthEngine.h"
 
 #include <memory>
 #include <string>
@@ -11,15 +11,15 @@
 namespace synthtest {
 
 // The engine without an audio driver, or nullptr with `why` set.
-std::unique_ptr<midi::SynthEngine> offlineEngine(std::string* why);
+std::unique_ptr<synth::SynthEngine> offlineEngine(std::string* why);
 
 // Renders `seconds` of the engine's output, mixed to mono.
-audio::Audio render(midi::SynthEngine& engine, double seconds);
+analysis::Audio render(synth::SynthEngine& engine, double seconds);
 
 // Ends every voice and waits for the reverb to fall silent.
-void silence(midi::SynthEngine& engine);
+void silence(synth::SynthEngine& engine);
 
 // Silence, then on channel 1 with `program` selected, then a note-on at velocity 100.
-void strike(midi::SynthEngine& engine, int program, int note);
+void strike(synth::SynthEngine& engine, int program, int note);
 
 }  // namespace synthtest

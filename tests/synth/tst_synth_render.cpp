@@ -23,7 +23,7 @@ constexpr double kPitchToleranceCents = 50.0;
 
 class TestSynthRender : public QObject {
     Q_OBJECT
-    std::unique_ptr<midi::SynthEngine> engine;
+    std::unique_ptr<synth::SynthEngine> engine;
 
 private slots:
     void initTestCase()
@@ -45,10 +45,10 @@ private slots:
     {
         QFETCH(int, note);
         synthtest::strike(*engine, 0, note);
-        const audio::Audio sound = synthtest::render(*engine, 0.5);
-        const auto pitch = audio::pitchAt(sound, 0.05);
+        const analysis::Audio sound = synthtest::render(*engine, 0.5);
+        const auto pitch = analysis::pitchAt(sound, 0.05);
         QVERIFY(pitch);
-        const double cents = audio::centsBetween(pitch->hz, audio::noteToHz(note));
+        const double cents = analysis::centsBetween(pitch->hz, analysis::noteToHz(note));
         QVERIFY2(std::abs(cents) < kPitchToleranceCents,
                  qPrintable(QString("heard %1 Hz (note %2 %3 cents)").arg(pitch->hz).arg(pitch->note).arg(pitch->cents)));
         qInfo("note %d: %.2f Hz, %+.1f cents", note, pitch->hz, cents);
@@ -63,10 +63,10 @@ private slots:
         QVERIFY(fresh);
         for (std::uint32_t channel = 0; channel < 16; ++channel) {
             synthtest::silence(*fresh);
-            QCOMPARE(fresh->play(0x00643C90u | channel), midi::status::ok);
-            const audio::Audio sound = synthtest::render(*fresh, 0.3);
-            QVERIFY2(audio::peakDb(sound, 0.0, 0.3) > -40.0, qPrintable(QString("channel %1 silent").arg(channel + 1)));
-            const auto pitch = audio::pitchAt(sound, 0.05);
+            QCOMPARE(fresh->play(0x00643C90u | channel), synth::Played::ok);
+            const analysis::Audio sound = synthtest::render(*fresh, 0.3);
+            QVERIFY2(analysis::peakDb(sound, 0.0, 0.3) > -40.0, qPrintable(QString("channel %1 silent").arg(channel + 1)));
+            const auto pitch = analysis::pitchAt(sound, 0.05);
             if (channel != 9)
                 QVERIFY2(pitch && pitch->note == 60, qPrintable(QString("channel %1").arg(channel + 1)));
         }
@@ -89,9 +89,9 @@ private slots:
         double elapsed = 0.0;
         bool heard = false;
         while (elapsed < kMaxDieAwaySeconds) {
-            const audio::Audio block = synthtest::render(*engine, kBlockSeconds);
+            const analysis::Audio block = synthtest::render(*engine, kBlockSeconds);
             elapsed += kBlockSeconds;
-            const bool silent = audio::peakDb(block, 0.0, block.duration()) < kSilentDbfs;
+            const bool silent = analysis::peakDb(block, 0.0, block.duration()) < kSilentDbfs;
             heard = heard || !silent;
             if (engine->activeVoices() == 0 || (heard && silent))
                 break;

@@ -2,9 +2,9 @@
 // for the keys clicked, and exactly one note-off and one close however the
 // window goes away.
 
-#include "FrmMain.h"
-#include "KeyTable.h"
-#include "RecordingOutput.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyTable.h"
+#include "midi/RecordingOutput.h"
 
 #include <QPushButton>
 #include <QSignalSpy>

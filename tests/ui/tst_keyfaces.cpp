@@ -2,13 +2,13 @@
 // checked against where each legend, digit and octave dot belongs, and a
 // reference picture of the whole key panel.
 
-#include "FrmMain.h"
-#include "KeyFaces.h"
-#include "KeyFont.h"
-#include "KeyTable.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyFaces.h"
+#include "ui/KeyFont.h"
+#include "ui/KeyTable.h"
+#include "midi/RecordingOutput.h"
+#include "ui/Twips.h"
 #include "PixelDiff.h"
-#include "RecordingOutput.h"
-#include "Twips.h"
 
 #include <QFontMetricsF>
 #include <QTest>

@@ -1,11 +1,11 @@
 // The window as designed: where clicks land, where the keys stand, what the
 // window looks like, and which keys quit while the invisible button has the focus.
 
-#include "FrmMain.h"
-#include "KeyTable.h"
-#include "Layout.h"
-#include "RecordingOutput.h"
-#include "ShortMessage.h"
+#include "ui/FrmMain.h"
+#include "ui/KeyTable.h"
+#include "ui/Layout.h"
+#include "midi/RecordingOutput.h"
+#include "midi/ShortMessage.h"
 
 #include <QPushButton>
 #include <QScreen>

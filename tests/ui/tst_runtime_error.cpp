@@ -3,10 +3,10 @@
 // The voice's platform failing at a call (a MIDI library that cannot be
 // found) is the error the program can meet.
 
-#include "Application.h"
-#include "FrmMain.h"
-#include "RecordingOutput.h"
-#include "RuntimeError.h"
+#include "app/Application.h"
+#include "ui/FrmMain.h"
+#include "midi/RecordingOutput.h"
+#include "ui/RuntimeError.h"
 
 #include <QTemporaryFile>
 #include <QTest>

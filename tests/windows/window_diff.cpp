@@ -6,9 +6,9 @@
 //   plinkora-window-diff WINDOW.ppm BANNER.jpg PANEL.png [DIFF.png]
 // Exit 0: both regions keep to the rule; 1: not; 2: unreadable or wrong sizes.
 
-#include "KeyTable.h"
-#include "Layout.h"
-#include "PixelDiff.h"
+#include "tests/ui/PixelDiff.h"
+#include "ui/KeyTable.h"
+#include "ui/Layout.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,0 +1,49 @@
+#include "AudioPump.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace audio {
+
+AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
+    : source_(source)
+    , options_(options)
+    , idleFrames_(std::lround(options.idleSeconds * options.sampleRate))
+{
+}
+
+bool AudioPump::pump(float* left, float* right, int step, int frames)
+{
+    const std::uint64_t before = messages_.load();
+    const bool sounding = source_.render(left, right, step, frames);
+    quietFrames_ = sounding ? 0 : quietFrames_ + frames;
+    if (idleFrames_ <= 0 || quietFrames_ < idleFrames_)
+        return false;
+    // Rest only if no message came since the render: a note played meanwhile
+    // is not in these frames. wake() counts the message before it looks at
+    // resting_, so one of the two sees the other.
+    resting_.store(true);
+    if (messages_.load() != before) {
+        resting_.store(false);
+        quietFrames_ = 0;
+        return false;
+    }
+    quietFrames_ = 0;
+    return true;
+}
+
+bool AudioPump::wake()
+{
+    messages_.fetch_add(1);
+    return resting_.load() && resting_.exchange(false);
+}
+
+void PumpedOutput::lose(const std::string& why)
+{
+    if (!lost_.exchange(true) && pump_.options().lost)
+        pump_.options().lost("the connection to the sound server was lost (" + why + ")");
+}
+
+int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }
+
+}  // namespace audio

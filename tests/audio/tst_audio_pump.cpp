@@ -1,0 +1,201 @@
+// The contract between an audio output and the synthesizer, offline: what
+// the server asks for is rendered then, exactly; a note played between two
+// requests is in the next one; silence lets the output rest and the next
+// message wakes it.
+
+#include "audio/AudioPump.h"
+#include "audio/BufferTarget.h"
+#include "midi/ShortMessage.h"
+#include "SynthFixture.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// The engine, with a record of every request it answered.
+class CountingSource final : public audio::AudioSource {
+public:
+    explicit CountingSource(synth::SynthEngine& engine) : engine_(engine) {}
+    bool render(float* left, float* right, int step, int frames) override
+    {
+        requests.push_back(frames);
+        if (duringRender)
+            duringRender();
+        return engine_.render(left, right, step, frames);
+    }
+    std::vector<int> requests;
+    std::function<void()> duringRender;
+
+private:
+    synth::SynthEngine& engine_;
+};
+
+constexpr int kStep = 2;  // interleaved stereo, as the servers take it
+constexpr float kAudible = 1e-4f;  // -80 dBFS: the piano's attack reaches it within the first block
+
+float peak(const std::vector<float>& samples, int frames)
+{
+    float p = 0;
+    for (int i = 0; i < frames * kStep; ++i)
+        p = std::max(p, std::fabs(samples[static_cast<std::size_t>(i)]));
+    return p;
+}
+
+audio::AudioOptions grownOptions()
+{
+    audio::AudioOptions o;
+    o.bufferFrames = 256;
+    o.maxBufferFrames = 400;
+    o.growStepFrames = 64;
+    return o;
+}
+
+}  // namespace
+
+class TestAudioPump : public QObject {
+    Q_OBJECT
+    std::unique_ptr<synth::SynthEngine> engine;
+    audio::AudioOptions options;
+
+    // Asks for `frames` frames; true when the pump says rest.
+    bool ask(audio::AudioPump& pump, int frames, std::vector<float>* out = nullptr)
+    {
+        std::vector<float> local;
+        std::vector<float>& buffer = out ? *out : local;
+        buffer.assign(static_cast<std::size_t>(frames * kStep), 0.0f);
+        return pump.pump(buffer.data(), buffer.data() + 1, kStep, frames);
+    }
+
+    // Asks in blocks until the pump rests; the number of frames it took.
+    long framesUntilRest(audio::AudioPump& pump, long limit)
+    {
+        long frames = 0;
+        while (frames < limit) {
+            frames += audio::kSynthBlockFrames;
+            if (ask(pump, audio::kSynthBlockFrames))
+                return frames;
+        }
+        return -1;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        std::string why;
+        engine = synthtest::offlineEngine(&why);
+        if (!engine)
+            QSKIP(why.c_str());
+    }
+    void init() { synthtest::silence(*engine); }
+
+    void rendersExactlyWhatIsAsked_data()
+    {
+        QTest::addColumn<QList<int>>("asks");
+        QTest::newRow("one block") << QList<int>{64};
+        QTest::newRow("blocks of a PulseAudio request") << QList<int>{64, 128, 192, 64};
+        QTest::newRow("PipeWire quanta") << QList<int>{256, 256, 1024};
+        QTest::newRow("a cycle not of whole blocks") << QList<int>{100, 28, 300};
+    }
+    void rendersExactlyWhatIsAsked()
+    {
+        QFETCH(QList<int>, asks);
+        CountingSource source(*engine);
+        audio::AudioPump pump(source, options);
+        for (int frames : asks) {
+            // Past the frames asked for, the server's buffer must stay as it was.
+            std::vector<float> buffer(static_cast<std::size_t>((frames + 64) * kStep),
+                                      std::numeric_limits<float>::quiet_NaN());
+            (void)pump.pump(buffer.data(), buffer.data() + 1, kStep, frames);
+            QVERIFY(std::none_of(buffer.begin(), buffer.begin() + frames * kStep, [](float v) { return std::isnan(v); }));
+            QVERIFY(std::all_of(buffer.begin() + frames * kStep, buffer.end(), [](float v) { return std::isnan(v); }));
+        }
+        QCOMPARE(QList<int>(source.requests.begin(), source.requests.end()), asks);
+    }
+
+    void noteBetweenRequestsIsInTheNext()
+    {
+        CountingSource source(*engine);
+        audio::AudioPump pump(source, options);
+        std::vector<float> out;
+        (void)ask(pump, 256, &out);
+        QCOMPARE(peak(out, 256), 0.0f);
+        QCOMPARE(engine->play(midi::noteOn(60)), synth::Played::ok);
+        (void)pump.wake();
+        (void)ask(pump, audio::kSynthBlockFrames, &out);
+        QVERIFY2(peak(out, audio::kSynthBlockFrames) > kAudible, "the note is not in the first block after it");
+    }
+
+    void restsAfterSilenceAndWakesOnAMessage()
+    {
+        CountingSource source(*engine);
+        audio::AudioPump pump(source, options);
+        const long idleFrames = std::lround(options.idleSeconds * options.sampleRate);
+        const long took = framesUntilRest(pump, 10 * idleFrames);
+        QVERIFY(took >= idleFrames && took < idleFrames + audio::kSynthBlockFrames);
+        QVERIFY(pump.resting());
+        QVERIFY(pump.wake());
+        QVERIFY(!pump.wake());  // only the first message resumes the output
+        QVERIFY(!pump.resting());
+
+        // A sounding note keeps it awake until the note has died away.
+        QCOMPARE(engine->play(midi::noteOn(84)), synth::Played::ok);
+        (void)pump.wake();
+        QVERIFY(framesUntilRest(pump, 2 * idleFrames) < 0);
+    }
+
+    // The message comes from another thread while the pump is deciding:
+    // resting then would leave that note unplayed until the next one.
+    void noRestWhenAMessageComesMeanwhile()
+    {
+        CountingSource source(*engine);
+        audio::AudioPump pump(source, options);
+        const long idleFrames = std::lround(options.idleSeconds * options.sampleRate);
+        const long blocksToRest = (idleFrames + audio::kSynthBlockFrames - 1) / audio::kSynthBlockFrames;
+        source.duringRender = [&] {
+            if (static_cast<long>(source.requests.size()) == blocksToRest)
+                (void)pump.wake();
+        };
+        for (long i = 0; i < blocksToRest; ++i)
+            QVERIFY(!ask(pump, audio::kSynthBlockFrames));
+        QVERIFY(!pump.resting());
+        QVERIFY(framesUntilRest(pump, 2 * idleFrames) >= idleFrames);
+    }
+
+    // Events "u<ms>" (an underflow) and "s<ms>" (audio asked for), and the
+    // buffer after each: 256 at the start, steps of 64, 400 at most.
+    void bufferSettlesWhereTheMachineSustainsIt_data()
+    {
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QList<int>>("frames");
+        QTest::newRow("a step for each stall") << QStringList{"u0", "u500", "u1500", "u1600"} << QList<int>{320, 320, 384, 384};
+        QTest::newRow("no more than the cap") << QStringList{"u0", "u2000", "u4000", "u6000"} << QList<int>{320, 384, 400, 400};
+        QTest::newRow("down after a steady stretch, not below the start")
+            << QStringList{"u0", "u2000", "s20000", "s32000", "s40000", "s62000", "s99000"}
+            << QList<int>{320, 384, 384, 320, 320, 256, 256};
+        QTest::newRow("an underflow starts the wait again")
+            << QStringList{"u0", "u25000", "s40000", "s55000"} << QList<int>{320, 384, 384, 320};
+    }
+    void bufferSettlesWhereTheMachineSustainsIt()
+    {
+        QFETCH(QStringList, events);
+        QFETCH(QList<int>, frames);
+        const auto start = audio::BufferTarget::Clock::now();
+        audio::BufferTarget target(grownOptions(), start);
+        QCOMPARE(target.frames(), 256);
+        for (qsizetype i = 0; i < events.size(); ++i) {
+            const auto at = start + std::chrono::milliseconds(events[i].mid(1).toInt());
+            (void)(events[i].startsWith('u') ? target.underflow(at) : target.settle(at));
+            QVERIFY2(target.frames() == frames[i], qPrintable(events[i] + ": " + QString::number(target.frames())));
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestAudioPump)
+#include "tst_audio_pump.moc"
