@@ -14,7 +14,7 @@ build=${PLINKORA_BUILD_DIR:-$root/build}
 export BENCH_BIN=$build/bench
 export WINEPREFIX=$build/tests/windows/wineprefix WINEDEBUG=-all
 wine=/usr/lib/wine/wine64 exe=$build/tests/windows/unzipped/Plinkora/Plinkora.exe
-for needed in "$BENCH_BIN/bench-xtool" "$WINEPREFIX/system.reg" "$exe" "$wine"; do
+for needed in "$BENCH_BIN/bench-xtool" "$WINEPREFIX/plinkora-ready" "$exe" "$wine"; do
     [[ -e $needed ]] || { echo "wine_launch.sh: no $needed (run ./build.sh test first)" >&2; exit 1; }
 done
 

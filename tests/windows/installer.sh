@@ -11,10 +11,12 @@ readonly PROGRAM_DIR='C:\Program Files\Plinkora'
 readonly START_MENU_ENTRY='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Plinkora.lnk'
 readonly UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Plinkora'
 
-# Every file and folder of the prefix's drive C:, but the temporary folders.
+# Every file and folder of the prefix's drive C:. An NSIS uninstaller runs
+# from a copy of itself in the temporary folder, which it removes; the empty
+# folder of that copy is left for Windows to remove at the next restart.
 drive_c_listing()
 {
-    (cd "$WINEPREFIX/drive_c" && find . -path '*/[Tt]emp' -prune -o -print | LC_ALL=C sort)
+    (cd "$WINEPREFIX/drive_c" && find . -type d -name '~nsu*.tmp' -empty -prune -o -print | LC_ALL=C sort)
 }
 
 registry_has_key() { wine_run reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }

@@ -26,4 +26,7 @@ others=$(wine_other_windows)
 e2e_press_key Escape
 e2e_wait_exit 20 || e2e_fail "still running 20 s after Esc"
 [[ $E2E_EXIT_STATUS -eq 0 ]] || e2e_fail "exit status $E2E_EXIT_STATUS; log: $(cat "$E2E_DIR/app.log")"
-[[ ! -s $E2E_DIR/app.log ]] || e2e_fail "the program wrote: $(cat "$E2E_DIR/app.log")"
+# Wine's MIDI driver reports through libasound that the machine has no sound
+# card; nothing else may be written.
+written=$(grep -v '^ALSA lib ' "$E2E_DIR/app.log")
+[[ -z $written ]] || e2e_fail "the program wrote: $written"

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # the WINE_ and E2E_ variables are for the scripts that source this
 # Plinkora.exe under Wine, as a Windows user meets it: the end-to-end harness
 # (a private Xvfb, xdotool) with a private Wine prefix. Source it, then:
 #   wine_init                     e2e_init and Wine's environment: the prefix
@@ -28,7 +28,7 @@ wine_init()
 {
     [[ -x $WINE && -x $WINESERVER ]] || { e2e_log "skipped: no $WINE (Debian: wine64)"; exit 77; }
     e2e_require Xvfb xdotool
-    [[ -f ${PLINKORA_WINEPREFIX:?the Wine prefix the wine_prefix test made}/system.reg ]] ||
+    [[ -f ${PLINKORA_WINEPREFIX:?the Wine prefix that prepare.sh made}/plinkora-ready ]] ||
         e2e_fail "no Wine prefix at $PLINKORA_WINEPREFIX"
     e2e_init
     export WINEPREFIX=$PLINKORA_WINEPREFIX WINEDEBUG=-all WINEARCH=win64
