@@ -15,17 +15,21 @@ say() { printf '%s\n' "build-qt: $*" >&2; }
 # Only what the program needs: Core, Gui, Widgets, the windows platform plugin
 # and the JPEG plugin for the banner. Every third-party library is Qt's
 # bundled copy, so the DLLs to ship are Qt's own. opengl off needs INPUT_opengl
-# too (else dynamic OpenGL stays on); direct2d must stay on (qwindows.dll does
-# not link without it in 6.4.2); Debian's source has no wintab.
+# too (else dynamic OpenGL stays on); direct2d must stay on (Gui's DirectWrite
+# font engine, which qwindows.dll links against, comes with it in 6.4.2), but
+# its 1.1 level only makes a second platform plugin; Debian's source has no
+# wintab. Windows draws text with GDI and DirectWrite, so no FreeType either.
 QT_OPTIONS=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_testlib=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
-    -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_tabletevent=OFF
+    -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_tabletevent=OFF -DFEATURE_direct2d1_1=OFF
+    -DFEATURE_freetype=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_movie=OFF -DFEATURE_pdf=OFF
+    -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF -DFEATURE_textodfwriter=OFF
     -DFEATURE_jpeg=ON -DFEATURE_system_jpeg=OFF -DFEATURE_system_png=OFF -DFEATURE_system_zlib=OFF
-    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
-    -DFEATURE_system_doubleconversion=OFF -DFEATURE_icu=OFF
+    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF
+    -DFEATURE_icu=OFF
 )
 
 # The source is Debian's, at the version of the host's Qt tools it is built with.
