@@ -15,6 +15,11 @@
 #                                 (a message box, a crash dialog)
 #   wine_prefix_path WINPATH      the Linux path of a path in the prefix (C:\...)
 #   wine_run EXE [ARG...]         run a Windows program to its end (installer, reg)
+#   wine_start_recorded EXE       launch with the recording winmm.dll, wait for the window
+#                                 and the open of device 0, focus it
+#   wine_play K...                press the computer keys of piano keys K (0..35)
+#   wine_quit_recorded KEYS LAST  quit with KEYS (Escape, alt+F4): exactly the calls
+#                                 expected since the start, LAST's note-off and a close
 # The e2e_ functions of ../e2e/harness.sh work on the launched program.
 
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
