@@ -8,6 +8,9 @@
 #                      arguments pick (-R e2e_exit_paths --repeat until-fail:30)
 #   ./build.sh build   only builds
 #   ./build.sh package builds the Debian package and checks it with lintian
+#   ./build.sh windows builds Plinkora.exe, its zip and its installer in
+#                      build-windows/package/ (Qt for Windows is built once,
+#                      about 20 minutes, and cached in ~/.cache/plinkora/)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,6 +22,13 @@ TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
                desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
                libx11-dev clang libclang-rt-14-dev valgrind
                libsndfile1-dev libfftw3-dev pipewire pipewire-pulse wireplumber dbus jackd2)
+
+# Windows: cross-built with MinGW-w64 against a Qt for Windows built from
+# Debian's qt6-base source (tools/windows/build-qt.sh); tested under Wine.
+WINDOWS_BUILD_DIR=${PLINKORA_WINDOWS_BUILD_DIR:-build-windows}
+WINDOWS_PACKAGES=(cmake ninja-build qt6-base-dev qt6-base-dev-tools dpkg-dev fonts-wine
+                  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis)
+WINDOWS_TEST_PACKAGES=(wine64 xvfb xdotool libx11-dev)
 
 # The second build of `test`: AddressSanitizer and UndefinedBehaviorSanitizer.
 SANITIZER_BUILD_DIR=${PLINKORA_SANITIZER_BUILD_DIR:-$BUILD_DIR-asan}
@@ -108,6 +118,25 @@ build_package() {
     say "package: $deb"
 }
 
+# Plinkora.exe, then $WINDOWS_BUILD_DIR/package/Plinkora-<version>-win64.zip and
+# Plinkora-<version>-setup.exe.
+build_windows() {
+    ensure_packages "${WINDOWS_PACKAGES[@]}"
+    local qt toolchain
+    qt=$(tools/windows/build-qt.sh)
+    toolchain=$qt/lib/cmake/Qt6/qt.toolchain.cmake
+    # A build tree made with another Qt cannot switch to this one.
+    if [ -f "$WINDOWS_BUILD_DIR/CMakeCache.txt" ] &&
+       ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$toolchain" "$WINDOWS_BUILD_DIR/CMakeCache.txt"; then
+        rm -rf "$WINDOWS_BUILD_DIR"
+    fi
+    configure "$WINDOWS_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+    cmake --build "$WINDOWS_BUILD_DIR" --parallel
+    cmake --build "$WINDOWS_BUILD_DIR" --target windows-packages
+    say "Windows: $(echo "$WINDOWS_BUILD_DIR"/package/*)"
+}
+
 case "${1:-run}" in
     run)
         ensure_packages "${BUILD_PACKAGES[@]}"
@@ -121,8 +150,11 @@ case "${1:-run}" in
         configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
         ;;
     test)
-        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
+        # First the Windows build, whose program the Wine tests in $BUILD_DIR run.
+        build_windows
+        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DPLINKORA_WINDOWS_BUILD_DIR="$(realpath -m "$WINDOWS_BUILD_DIR")"
         ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600
         run_sanitized_tests
         ;;
@@ -134,8 +166,11 @@ case "${1:-run}" in
     package)
         build_package
         ;;
+    windows)
+        build_windows
+        ;;
     *)
-        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build|package]"
+        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build|package|windows]"
         exit 2
         ;;
 esac

@@ -47,8 +47,8 @@ done
 for i in "${!names[@]}"; do
     read -r -a all <<<"${seconds[$i]}"
     median=$(printf '%s\n' "${all[@]}" | bench_median)
-    range=$(printf '%s\n' "${all[@]}" | sort -g |
-        awk '{ v[NR] = $1 } END { printf "p90 %.1f, min %.1f, max %.1f ms", v[int(NR * 0.9 + 0.5)] * 1000, v[1] * 1000, v[NR] * 1000 }')
+    range=$(printf '%s\n' "${all[@]}" | sort -g | awk '{ v[NR] = $1 } END {
+        printf "min %.1f p90 %.1f max %.1f ms", v[1] * 1000, v[int(NR * 0.9 + 0.999)] * 1000, v[NR] * 1000 }')
     bench_result "launch_to_window[${names[i]}]" "$(awk -v m="$median" 'BEGIN { printf "%.1f", m * 1000 }')" ms \
         "median of $RUNS, $range"
     for stage in main application window-built synth-open-begin synth-open-end shown exposed; do

@@ -1,6 +1,6 @@
 // The files that name the program to the desktop: the Linux desktop entry and
-// AppStream metainfo, checked by their validators, and the Windows resource
-// script, compiled by the MinGW resource compiler and read back.
+// AppStream metainfo, checked by their validators, and the Windows resources,
+// read back by MinGW's tools from the compiled script and from Plinkora.exe.
 
 #include <QFile>
 #include <QProcess>
@@ -14,6 +14,7 @@ namespace {
 
 const QString kResources = QStringLiteral(PLINKORA_RESOURCES_DIR);
 const QString kWindres = QStringLiteral("x86_64-w64-mingw32-windres");
+const QString kObjdump = QStringLiteral("x86_64-w64-mingw32-objdump");
 constexpr int kToolTimeoutMs = 60000;
 
 struct Run {
@@ -79,20 +80,33 @@ private slots:
         QCOMPARE(releaseVersion(kResources + "/org.plinkora.Plinkora.metainfo.xml"), QStringLiteral(PLINKORA_VERSION));
     }
 
-    // Compiles the configured script and decompiles the result: what comes
-    // back is what Windows will read from Plinkora.exe.
-    void windowsResourcesCompile()
+    void windowsResources_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("resource script") << QStringLiteral(PLINKORA_RC_FILE);
+        QTest::newRow("Plinkora.exe") << QStringLiteral(PLINKORA_WINDOWS_EXE);
+    }
+
+    // What Windows will read from Plinkora.exe: the configured script,
+    // compiled and decompiled, and the built program file read back.
+    void windowsResources()
+    {
+        QFETCH(QString, file);
         const QString windres = QStandardPaths::findExecutable(kWindres);
         const QString cpp = QStandardPaths::findExecutable("cpp");
         if (windres.isEmpty() || cpp.isEmpty())
             QSKIP(qPrintable(kWindres + " or cpp is not installed"));
+        if (file.isEmpty())
+            QSKIP("no Windows build (./build.sh windows, then configure with PLINKORA_WINDOWS_BUILD_DIR)");
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString res = dir.filePath("plinkora.res");
-        const Run compiled = run(windres, {"--preprocessor=" + cpp, "-i", PLINKORA_RC_FILE, "-O", "res", "-o", res});
-        QVERIFY2(compiled.exitCode == 0, qPrintable(compiled.output));
-        const Run decompiled = run(windres, {"-i", res, "-O", "rc"});
+        if (file.endsWith(".rc")) {
+            const QString res = dir.filePath("plinkora.res");
+            const Run compiled = run(windres, {"--preprocessor=" + cpp, "-i", file, "-O", "res", "-o", res});
+            QVERIFY2(compiled.exitCode == 0, qPrintable(compiled.output));
+            file = res;
+        }
+        const Run decompiled = run(windres, {"-i", file, "-O", "rc"});
         QVERIFY2(decompiled.exitCode == 0, qPrintable(decompiled.output));
 
         const QString script = collapseSpaces(decompiled.output);
@@ -113,6 +127,23 @@ private slots:
         };
         for (const QString& line : expected)
             QVERIFY2(script.contains(line), qPrintable("missing: " + line));
+    }
+
+    // A GUI program (no console window) that finds winmm.dll only when it
+    // first plays, so that a system without it still starts.
+    void windowsProgramFile()
+    {
+        const QString objdump = QStandardPaths::findExecutable(kObjdump);
+        if (objdump.isEmpty())
+            QSKIP(qPrintable(kObjdump + " is not installed"));
+        if (QStringLiteral(PLINKORA_WINDOWS_EXE).isEmpty())
+            QSKIP("no Windows build (./build.sh windows, then configure with PLINKORA_WINDOWS_BUILD_DIR)");
+        const Run headers = run(objdump, {"-p", PLINKORA_WINDOWS_EXE});
+        QVERIFY2(headers.exitCode == 0, qPrintable(headers.output));
+        const QString text = collapseSpaces(headers.output);
+        QVERIFY2(text.contains("Subsystem 00000002 (Windows GUI)"), "not a GUI program");
+        QVERIFY2(text.contains("DLL Name: KERNEL32.dll"), "no import table read");
+        QVERIFY2(!text.contains("DLL Name: winmm.dll", Qt::CaseInsensitive), "imports winmm.dll at load time");
     }
 };
 

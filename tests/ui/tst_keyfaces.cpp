@@ -8,6 +8,7 @@
 #include "ui/KeyTable.h"
 #include "midi/RecordingOutput.h"
 #include "ui/Twips.h"
+#include "PixelDiff.h"
 
 #include <QFontMetricsF>
 #include <QTest>
@@ -167,14 +168,9 @@ void TestKeyFaces::panelMatchesReference()
     const QImage reference(referencePath());
     QVERIFY2(!reference.isNull(), qPrintable("missing " + referencePath()));
     QCOMPARE(panel.size(), reference.size());
-    int differing = 0;
-    for (int y = 0; y < panel.height(); ++y)
-        for (int x = 0; x < panel.width(); ++x) {
-            const QColor a = panel.pixelColor(x, y), b = reference.pixelColor(x, y);
-            const int d = std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
-            differing += d > 48 ? 1 : 0;
-        }
-    QVERIFY2(differing <= panel.width() * panel.height() / 500, qPrintable(QString::number(differing) + " pixels differ"));
+    const auto differing = pixeldiff::differences(panel, panel.rect(), reference).size();
+    QVERIFY2(differing <= static_cast<std::size_t>(pixeldiff::allowed(panel.size())),
+             qPrintable(QString::number(differing) + " pixels differ"));
 }
 
 void TestKeyFaces::facesSurviveHidingResizingAndRepaints()
