@@ -52,9 +52,9 @@ protected:
 OutputPort& platformOutput();
 
 // Where the platform leaves device 0 to us: "synth" (the embedded
-// synthesizer), or "pipewire" or "jack" (a MIDI port of ours that other
-// programs listen to), either followed by ":TARGET" to link the port to the
-// first MIDI input whose name contains TARGET. Before the first use of
+// synthesizer), or a server that audio::midiPortServers() names (a MIDI
+// port of ours that other programs listen to), either followed by ":TARGET"
+// to link the port to the first MIDI input whose name contains TARGET. Before the first use of
 // platformOutput(); an empty answer when taken, else why not.
 std::string chooseOutput(const std::string& choice);
 

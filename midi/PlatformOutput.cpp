@@ -1,39 +1,15 @@
-// The one place that decides what MIDI output device 0 is: the system's own
-// MIDI output on Windows; everywhere else our embedded synthesizer, or a MIDI
-// port of ours on PipeWire or JACK when the command line chose one.
+// The one place that decides what MIDI output device 0 is where the system
+// has no MIDI output of its own: our embedded synthesizer, or a MIDI port of
+// ours in a sound server's graph when the command line chose one.
 
-#if defined(_WIN32)
-#include "WinMmOutput.h"
-#else
 #include "FluidSynthOutput.h"
 #include "PortOutput.h"
 #include "audio/MidiPort.h"
 
 #include <algorithm>
 #include <memory>
-#endif
 
 namespace midi {
-
-#if defined(_WIN32)
-
-namespace {
-WinMmOutput& backend()
-{
-    static WinMmOutput output;
-    return output;
-}
-}  // namespace
-
-OutputPort& platformOutput() { return backend(); }
-
-void prepareOutput() { backend().prepare(); }
-
-std::string chooseOutput(const std::string&) { return "device 0 is the system's MIDI output here"; }
-
-std::vector<std::string> outputChoices() { return {}; }
-
-#else
 
 namespace {
 
@@ -103,7 +79,5 @@ std::vector<std::string> outputChoices()
         choices.push_back(std::move(input));
     return choices;
 }
-
-#endif
 
 }  // namespace midi

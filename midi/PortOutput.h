@@ -1,6 +1,6 @@
 #pragma once
-// MIDI output device 0 as a MIDI port of ours in a sound server's graph
-// (PipeWire or JACK), which other programs listen to. The port itself is
+// MIDI output device 0 as a MIDI port of ours in a sound server's graph,
+// which other programs listen to. The port itself is
 // audio/'s (all the sound servers' client code is there); this backend only
 // turns the voice's three operations into calls on it. That skips the synth
 // layer on purpose: a port has nothing to do with the synthesizer.
@@ -19,7 +19,7 @@ class PortOutput final : public OutputPort {
 public:
     using Opener = std::function<std::unique_ptr<audio::MidiPort>(const audio::MidiPortRequest&, std::string* why,
                                                                    audio::PortFault* fault)>;
-    // server: "pipewire" or "jack"; target: what to link to, or empty.
+    // server: one of audio::midiPortServers(); target: what to link to, or empty.
     PortOutput(std::string server, std::string target, Opener opener = audio::openMidiPort);
     ~PortOutput() override;
 

@@ -4,7 +4,7 @@
 execute_process(
   COMMAND ${CXX} -std=c++20 -Wall -Wextra -Wpedantic -Werror -static
           -I${SOURCE_DIR}
-          ${SOURCE_DIR}/midi/sMidi.cpp ${SOURCE_DIR}/midi/PlatformOutput.cpp ${SOURCE_DIR}/midi/WinMmOutput.cpp
+          ${SOURCE_DIR}/midi/sMidi.cpp ${SOURCE_DIR}/midi/PlatformOutputWindows.cpp ${SOURCE_DIR}/midi/WinMmOutput.cpp
           ${SOURCE_DIR}/tests/midi/windows_probe.cpp -o ${OUT}
   RESULT_VARIABLE built)
 if(NOT built EQUAL 0)
