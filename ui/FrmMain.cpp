@@ -219,7 +219,10 @@ bool FrmMain::nativeEvent(const QByteArray& eventType, void* message, qintptr* r
 {
     // Gone as surely as when the desktop closes it: unload and end the same
     // way, once Qt is done with the event (closing destroys what delivers it).
-    if (windowsystem::destroysWindow(eventType, message, winId()))
+    // internalWinId(), not winId(): the window system's messages arrive while
+    // the window is being created too, and winId() would create it again
+    // inside its own creation (Qt on Windows crashes on that).
+    if (windowsystem::destroysWindow(eventType, message, internalWinId()))
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     return QWidget::nativeEvent(eventType, message, result);
 }

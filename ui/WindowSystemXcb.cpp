@@ -6,7 +6,7 @@ namespace windowsystem {
 
 bool destroysWindow(const QByteArray& eventType, const void* message, WId window)
 {
-    if (eventType != "xcb_generic_event_t")
+    if (window == 0 || eventType != "xcb_generic_event_t")
         return false;
     // Only the server's own event: one that a client made up and sent
     // (the high bit set) destroys nothing.

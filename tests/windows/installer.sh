@@ -23,6 +23,12 @@ registry_has_key() { wine_run reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }
 
 wine_init
 e2e_start_x
+# A run that failed before its uninstall left the program in the prefix.
+if [[ -e $(wine_prefix_path "$PROGRAM_DIR\\Uninstall.exe") ]]; then
+    e2e_log "left installed by an earlier run: uninstalling it first"
+    wine_run "$(wine_prefix_path "$PROGRAM_DIR\\Uninstall.exe")" /S
+    "$WINESERVER" -w
+fi
 [[ ! -e $(wine_prefix_path "$PROGRAM_DIR") ]] || e2e_fail "already installed in the prefix"
 drive_c_listing >"$E2E_DIR/before"
 
