@@ -10,7 +10,7 @@
 #   ./build.sh package builds the Debian package and checks it with lintian
 #   ./build.sh windows builds Plinkora.exe, its zip and its installer in
 #                      build-windows/package/ (Qt for Windows is built once,
-#                      about 20 minutes, and cached in ~/.cache/plinkora/)
+#                      about 25 minutes on 2 cores, and cached in ~/.cache/plinkora/)
 set -euo pipefail
 cd "$(dirname "$0")"
 
