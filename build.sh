@@ -59,7 +59,7 @@ ensure_packages() {
         return 0
     fi
     local missing
-    missing=$(missing_packages "$@" | tr '\n' ' ')
+    missing=$(missing_packages "$@" | sort -u | tr '\n' ' ')
     [ -z "${missing// /}" ] && return 0
     say "installing: $missing"
     local -a sudo=()
@@ -77,9 +77,11 @@ ensure_packages() {
 
 # apt-get would stop at the first name it cannot locate, saying only that.
 unknown_packages() {
-    local p unknown=""
+    local p unknown="" installable
+    installable=$(apt-cache policy "$@" 2>/dev/null |
+                  awk '/^[^ ]/ { name = $1; sub(/:$/, "", name) } /^  Candidate:/ && $2 != "(none)" { print name }')
     for p in "$@"; do
-        apt-cache show "$p" 2>/dev/null | grep -q '^Package:' || unknown+=" $p"
+        grep -qxF "$p" <<<"$installable" || unknown+=" $p"
     done
     [ -z "$unknown" ] && return 0
     say "cannot install:$unknown: not in this system's package lists" \
@@ -137,8 +139,8 @@ build_package() {
     cmake --build "$BUILD_DIR" --parallel --target deb
     local deb
     deb=$(echo "$BUILD_DIR"/package/plinkora_*.deb)
-    # Errors fail the build; warnings and notes are shown.
-    lintian --fail-on error --display-info "$deb"
+    # Errors and warnings fail the build; notes are shown.
+    lintian --fail-on error,warning --display-info "$deb"
     say "package: $deb"
 }
 
