@@ -46,7 +46,7 @@ prefix=$entry/prefix
 mkdir -p "$cache"
 # One build at a time per cache; a second caller waits and then reuses it.
 exec 9>"$cache/qt-$qt_version-mingw-$key.lock"
-flock 9
+flock -n 9 || { say "waiting for another run's build of this Qt to finish (lock: $cache)"; flock 9; }
 
 if [ -f "$entry/complete" ]; then
     printf '%s\n' "$prefix"
