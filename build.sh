@@ -6,11 +6,15 @@
 #   ./build.sh test-sanitized [CTEST ARGUMENTS]
 #                      only the sanitized suite, or the part of it that the
 #                      arguments pick (-R e2e_exit_paths --repeat until-fail:30)
+#   ./build.sh test-plain [CTEST ARGUMENTS]
+#                      only the plain suite (no Windows build, no sanitizers)
 #   ./build.sh build   only builds
 #   ./build.sh package builds the Debian package and checks it with lintian
 #   ./build.sh windows builds Plinkora.exe, its zip and its installer in
 #                      build-windows/package/ (Qt for Windows is built once,
 #                      about 25 minutes on 2 cores, and cached in ~/.cache/plinkora/)
+#   ./build.sh deps COMMAND...  only installs what those commands need
+# It knows Debian 12 (bookworm) and 13 (trixie).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,8 +24,15 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev 
                 libpulse-dev libpipewire-0.3-dev libdbus-1-dev libjack-jackd2-dev libxcb1-dev)
 TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
                desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
-               libx11-dev clang libclang-rt-14-dev valgrind
+               libx11-dev clang libclang-rt-dev valgrind
                libsndfile1-dev libfftw3-dev pipewire pipewire-pulse wireplumber dbus jackd2)
+
+# What one Debian release names differently, in this one place.
+case $( (. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}") || true) in
+    bookworm) ;;
+    # jack_lsp and jack_connect left jackd2 (which only recommends them).
+    *) TEST_PACKAGES+=(jack-example-tools) ;;
+esac
 
 # Windows: cross-built with MinGW-w64 against a Qt for Windows built from
 # Debian's qt6-base source (tools/windows/build-qt.sh); tested under Wine.
@@ -48,7 +59,7 @@ ensure_packages() {
         return 0
     fi
     local missing
-    missing=$(missing_packages "$@" | tr '\n' ' ')
+    missing=$(missing_packages "$@" | sort -u | tr '\n' ' ')
     [ -z "${missing// /}" ] && return 0
     say "installing: $missing"
     local -a sudo=()
@@ -59,7 +70,23 @@ ensure_packages() {
     # shellcheck disable=SC2086
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
     # shellcheck disable=SC2086
+    unknown_packages $missing
+    # shellcheck disable=SC2086
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+# apt-get would stop at the first name it cannot locate, saying only that.
+unknown_packages() {
+    local p unknown="" installable
+    installable=$(apt-cache policy "$@" 2>/dev/null |
+                  awk '/^[^ ]/ { name = $1; sub(/:$/, "", name) } /^  Candidate:/ && $2 != "(none)" { print name }')
+    for p in "$@"; do
+        grep -qxF "$p" <<<"$installable" || unknown+=" $p"
+    done
+    [ -z "$unknown" ] && return 0
+    say "cannot install:$unknown: not in this system's package lists" \
+        "($(. /etc/os-release 2>/dev/null && echo "$PRETTY_NAME"); see the package lists near the top of build.sh)"
+    exit 1
 }
 
 configure() {
@@ -108,20 +135,18 @@ run_sanitized_tests() {
 PACKAGING_PACKAGES=(dpkg-dev file lintian scdoc)
 
 build_package() {
-    ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}"
     configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build "$BUILD_DIR" --parallel --target deb
     local deb
     deb=$(echo "$BUILD_DIR"/package/plinkora_*.deb)
-    # Errors fail the build; warnings and notes are shown.
-    lintian --fail-on error --display-info "$deb"
+    # Errors and warnings fail the build; notes are shown.
+    lintian --fail-on error,warning --display-info "$deb"
     say "package: $deb"
 }
 
 # Plinkora.exe, then $WINDOWS_BUILD_DIR/package/Plinkora-<version>-win64.zip and
 # Plinkora-<version>-setup.exe.
 build_windows() {
-    ensure_packages "${WINDOWS_PACKAGES[@]}"
     local qt toolchain
     qt=$(tools/windows/build-qt.sh)
     toolchain=$qt/lib/cmake/Qt6/qt.toolchain.cmake
@@ -137,20 +162,45 @@ build_windows() {
     say "Windows: $(echo "$WINDOWS_BUILD_DIR"/package/*)"
 }
 
-case "${1:-run}" in
+# What each command installs: adds it to the array `needed`.
+needs() {
+    case $1 in
+        run | build) needed+=("${BUILD_PACKAGES[@]}") ;;
+        test) needed+=("${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}") ;;
+        test-plain | test-sanitized) needed+=("${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+        package) needed+=("${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}") ;;
+        windows) needed+=("${WINDOWS_PACKAGES[@]}") ;;
+        *) return 1 ;;
+    esac
+}
+
+usage() {
+    say "usage: ./build.sh [run|test|test-plain [ctest arguments]|test-sanitized [ctest arguments]|build|package|windows]"
+    say "       ./build.sh deps COMMAND..."
+    exit 2
+}
+
+command=${1:-run}
+needed=()
+if [ "$command" = deps ]; then
+    shift
+    [ $# -gt 0 ] || usage
+    for c in "$@"; do needs "$c" || usage; done
+else
+    needs "$command" || usage
+fi
+ensure_packages "${needed[@]}"
+case $command in
     run)
-        ensure_packages "${BUILD_PACKAGES[@]}"
         # The program alone: the tests and benchmarks wait for `test`.
         configure "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
         cmake --build "$BUILD_DIR" --parallel --target plinkora
         exec "$BUILD_DIR/app/plinkora"
         ;;
     build)
-        ensure_packages "${BUILD_PACKAGES[@]}"
         configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
         ;;
     test)
-        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_TEST_PACKAGES[@]}"
         # First the Windows build, whose program the Wine tests in $BUILD_DIR run.
         build_windows
         configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -158,9 +208,13 @@ case "${1:-run}" in
         ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600
         run_sanitized_tests
         ;;
+    test-plain)
+        shift
+        configure_and_build "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600 "$@"
+        ;;
     test-sanitized)
         shift
-        ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
         run_sanitized_tests "$@"
         ;;
     package)
@@ -168,9 +222,5 @@ case "${1:-run}" in
         ;;
     windows)
         build_windows
-        ;;
-    *)
-        say "usage: ./build.sh [run|test|test-sanitized [ctest arguments]|build|package|windows]"
-        exit 2
         ;;
 esac

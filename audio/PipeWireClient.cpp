@@ -1,6 +1,7 @@
 #include "PipeWireClient.h"
 
 #include "AudioPump.h"
+#include "PipeWireRealtime.h"
 
 #include <sys/stat.h>
 
@@ -102,9 +103,9 @@ bool PipeWireClient::connect(const char* thread, std::string* why)
         *why = "cannot create a PipeWire loop";
         return false;
     }
-    // client-rt.conf: the client modules with real-time scheduling, logging off.
+    // The client modules with real-time scheduling, logging off.
     context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", PW_KEY_APP_NAME, "Plinkora",
+                              pw_properties_new(PW_KEY_CONFIG_NAME, realtimeClientConfig(), PW_KEY_APP_NAME, "Plinkora",
                                                 PW_KEY_APP_ID, "org.plinkora.Plinkora", PW_KEY_APP_ICON_NAME,
                                                 "org.plinkora.Plinkora", nullptr),
                               0);

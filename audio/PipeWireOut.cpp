@@ -1,7 +1,8 @@
 // Audio output as a native PipeWire stream: the graph calls us on its
 // real-time data thread once per cycle and we render exactly the frames of
-// that cycle into its buffer. PipeWire's client module (client-rt.conf) gives
-// that thread real-time priority where the system allows it.
+// that cycle into its buffer. PipeWire's client configuration
+// (PipeWireRealtime.h) gives that thread real-time priority where the system
+// allows it.
 
 #include "AudioBackends.h"
 #include "AudioPump.h"

@@ -1,6 +1,7 @@
 #include "PwStream.h"
 
 #include "audio/PipeWireConnect.h"
+#include "audio/PipeWireRealtime.h"
 
 #include <cerrno>
 #include <cstring>
@@ -47,7 +48,7 @@ bool PwStream::connect(pw_direction direction, pw_properties* properties, std::s
         return false;
     }
     context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
+                              pw_properties_new(PW_KEY_CONFIG_NAME, audio::realtimeClientConfig(), nullptr), 0);
     if (!context_ || pw_thread_loop_start(loop_) < 0) {
         pw_properties_free(properties);
         *why = "cannot start a PipeWire context";

@@ -1,6 +1,6 @@
 #pragma once
 // A PipeWire stream for the benchmarks' own clients, connected as the
-// program's is (client-rt.conf: the data thread real-time where permitted):
+// program's is (audio/PipeWireRealtime.h: the data thread real-time where permitted):
 // float32 stereo at 48 kHz, the process callback on the real-time data thread.
 
 #include <pipewire/pipewire.h>

@@ -56,6 +56,9 @@ private slots:
         const QString usage = "(?s)^Usage: plinkora \\[options\\]\n.*--version";
         const QString version = "^plinkora " + QRegularExpression::escape(PLINKORA_VERSION) + "\n$";
         const QString cannotStart = "^plinkora: cannot start: [^\n]+\n$";
+        const auto noDisplay = [](const QString& which) {
+            return refusal("cannot start: no display could be reached " + which);
+        };
         QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << "^$";
         QTest::newRow("-h") << QStringList{"-h"} << 0 << usage << "^$";
         QTest::newRow("--version") << QStringList{"--version"} << 0 << version << "^$";
@@ -81,7 +84,9 @@ private slots:
             << QStringList{"--midi-out"} << 2 << "^$" << refusal("missing value after '--midi-out'");
         // Chosen, it opens nothing before the display, which is missing.
         QTest::newRow("MIDI output chosen")
-            << QStringList{"--midi-out", "jack:x"} << 1 << "^$" << cannotStart;
+            << QStringList{"--midi-out", "jack:x"} << 1 << "^$" << noDisplay("(DISPLAY is not set)");
+        // No X server can hold a display number starting with '-'.
+        QTest::newRow("display given") << QStringList{"-display", ":-1"} << 1 << "^$" << noDisplay("at :-1");
         QTest::newRow("Qt option without its value")
             << QStringList{"-platform"} << 2 << "^$" << refusal("missing value after '-platform'");
         // Status 1 and Qt's complaint: the options reached Qt, which found no such platform.

@@ -14,6 +14,8 @@
 #include <spa/control/control.h>
 #include <spa/pod/iter.h>
 
+#include "audio/PipeWireRealtime.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -191,10 +193,10 @@ void pwProcess(void*, spa_io_position* position)
 
 int listenPipeWire()
 {
-    // client-rt.conf: a graph thread of real-time priority, as a synthesizer
-    // has. With the default one a busy machine keeps it waiting past the next
-    // cycle, and that cycle's buffer takes the place of the one not yet read.
-    setenv("PIPEWIRE_CONFIG_NAME", "client-rt.conf", 0);
+    // A graph thread of real-time priority, as a synthesizer has. Without it
+    // a busy machine keeps it waiting past the next cycle, and that cycle's
+    // buffer takes the place of the one not yet read.
+    setenv("PIPEWIRE_CONFIG_NAME", audio::realtimeClientConfig(), 0);
     pw_init(nullptr, nullptr);
     pw_thread_loop* loop = pw_thread_loop_new("midi-listen", nullptr);
     static pw_filter_events events{};

@@ -46,7 +46,7 @@ prefix=$entry/prefix
 mkdir -p "$cache"
 # One build at a time per cache; a second caller waits and then reuses it.
 exec 9>"$cache/qt-$qt_version-mingw-$key.lock"
-flock 9
+flock -n 9 || { say "waiting for another run's build of this Qt to finish (lock: $cache)"; flock 9; }
 
 if [ -f "$entry/complete" ]; then
     printf '%s\n' "$prefix"
@@ -78,17 +78,38 @@ apt-get -q "${apt_private[@]}" update >&2
 source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
 [ -n "$source_dir" ] || { say "no qt6-base source unpacked"; exit 1; }
 
-say "configuring and building Qt $qt_version for x86_64-w64-mingw32, about 20 minutes on 2 cores (log: $entry/build.log)"
+# Ninja's "[done/total]" lines, shown as they come: on a terminal one line
+# that updates, in a log (stderr not a terminal) one line a minute.
+progress() {
+    local line steps="" now shown=0 elapsed
+    while IFS= read -r line; do
+        printf '%s\n' "$line" >>"$entry/build.log"
+        [[ $line =~ ^\[([0-9]+/[0-9]+)\] ]] || continue
+        steps=${BASH_REMATCH[1]}
+        printf -v now '%(%s)T' -1
+        elapsed=$(( now - start ))
+        if [ -t 2 ]; then
+            printf '\rbuild-qt: %s steps, %d min %02d s\033[K' "$steps" $(( elapsed / 60 )) $(( elapsed % 60 )) >&2
+        elif [ $(( now - shown )) -ge 60 ]; then
+            shown=$now
+            say "$steps steps, $(( elapsed / 60 )) min $(( elapsed % 60 )) s"
+        fi
+    done
+    [ -t 2 ] && [ -n "$steps" ] && echo >&2
+    return 0
+}
+
+say "configuring and building Qt $qt_version for x86_64-w64-mingw32, about 25 minutes on 2 cores (log: $entry/build.log)"
 start=$(date +%s)
 status=0
 {
     cmake -G Ninja -S "$source_dir" -B "$entry/build" \
         -DCMAKE_TOOLCHAIN_FILE="$entry/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        "${QT_OPTIONS[@]}" &&
-    nice -n 10 cmake --build "$entry/build" --parallel "$(nproc)" &&
-    cmake --install "$entry/build"
-} >"$entry/build.log" 2>&1 || status=$?
+        "${QT_OPTIONS[@]}" >"$entry/build.log" 2>&1 &&
+    { nice -n 10 cmake --build "$entry/build" --parallel "$(nproc)" 2>&1 | progress; } &&
+    cmake --install "$entry/build" >>"$entry/build.log" 2>&1
+} || status=$?
 if [ "$status" -ne 0 ]; then
     tail -n 40 "$entry/build.log" >&2
     say "the Qt build failed ($status); the whole log is $entry/build.log"
