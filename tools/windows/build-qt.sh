@@ -53,30 +53,38 @@ if [ -f "$entry/complete" ]; then
     exit 0
 fi
 
-rm -rf "$entry"
-mkdir -p "$entry/apt/lists/partial" "$entry/src"
-# Qt's installed toolchain file points at this one: it lives with the prefix.
-cp "$here/mingw-w64.cmake" "$entry/mingw-w64.cmake"
+# A build that was interrupted (a killed run, a machine shut down) goes on
+# where it stopped: its source and configured tree are still there.
+source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n 1)
+resume=false
+[ -n "$source_dir" ] && [ -f "$entry/build/build.ninja" ] && resume=true
 
-# A private apt configuration that knows only Debian's source lists, so the
-# machine's own sources and state are never touched.
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-cat >"$entry/apt/sources.list" <<EOF
+if ! $resume; then
+    rm -rf "$entry"
+    mkdir -p "$entry/apt/lists/partial" "$entry/src"
+    # Qt's installed toolchain file points at this one: it lives with the prefix.
+    cp "$here/mingw-w64.cmake" "$entry/mingw-w64.cmake"
+
+    # A private apt configuration that knows only Debian's source lists, so the
+    # machine's own sources and state are never touched.
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    cat >"$entry/apt/sources.list" <<EOF
 deb-src [signed-by=$keyring] http://deb.debian.org/debian $codename main
 deb-src [signed-by=$keyring] http://deb.debian.org/debian $codename-updates main
 deb-src [signed-by=$keyring] http://deb.debian.org/debian-security $codename-security main
 EOF
-apt_private=(-o "Dir::Etc::SourceList=$entry/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
-             -o "Dir::State::Lists=$entry/apt/lists" -o "Dir::Cache=$entry/apt"
-             -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-             -o Debug::NoLocking=1 -o APT::Sandbox::User="$(id -un)")
-say "fetching Debian's qt6-base $host_version source"
-apt-get -q "${apt_private[@]}" update >&2
-( cd "$entry/src" && { apt-get -q "${apt_private[@]}" source "qt6-base=$host_version" >&2 ||
-                       apt-get -q "${apt_private[@]}" source qt6-base >&2; } )
-source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
-[ -n "$source_dir" ] || { say "no qt6-base source unpacked"; exit 1; }
+    apt_private=(-o "Dir::Etc::SourceList=$entry/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+                 -o "Dir::State::Lists=$entry/apt/lists" -o "Dir::Cache=$entry/apt"
+                 -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+                 -o Debug::NoLocking=1 -o APT::Sandbox::User="$(id -un)")
+    say "fetching Debian's qt6-base $host_version source"
+    apt-get -q "${apt_private[@]}" update >&2
+    ( cd "$entry/src" && { apt-get -q "${apt_private[@]}" source "qt6-base=$host_version" >&2 ||
+                           apt-get -q "${apt_private[@]}" source qt6-base >&2; } )
+    source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
+    [ -n "$source_dir" ] || { say "no qt6-base source unpacked"; exit 1; }
+fi
 
 # Ninja's "[done/total]" lines, shown as they come: on a terminal one line
 # that updates, in a log (stderr not a terminal) one line a minute.
@@ -99,14 +107,15 @@ progress() {
     return 0
 }
 
+$resume && say "resuming the interrupted build of Qt $qt_version in $entry/build"
 say "configuring and building Qt $qt_version for x86_64-w64-mingw32, about 25 minutes on 2 cores (log: $entry/build.log)"
 start=$(date +%s)
 status=0
 {
-    cmake -G Ninja -S "$source_dir" -B "$entry/build" \
+    { $resume || cmake -G Ninja -S "$source_dir" -B "$entry/build" \
         -DCMAKE_TOOLCHAIN_FILE="$entry/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-        "${QT_OPTIONS[@]}" >"$entry/build.log" 2>&1 &&
+        "${QT_OPTIONS[@]}" >"$entry/build.log" 2>&1; } &&
     { nice -n 10 cmake --build "$entry/build" --parallel "$(nproc)" 2>&1 | progress; } &&
     cmake --install "$entry/build" >>"$entry/build.log" 2>&1
 } || status=$?
