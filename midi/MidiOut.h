@@ -52,7 +52,7 @@ protected:
 OutputPort& platformOutput();
 
 // Where the platform leaves device 0 to us: "synth" (the embedded
-// synthesizer), or a server that audio::midiPortServers() names (a MIDI
+// synthesizer), or a server that midiPortServers() names (a MIDI
 // port of ours that other programs listen to), either followed by ":TARGET"
 // to link the port to the first MIDI input whose name contains TARGET. Before the first use of
 // platformOutput(); an empty answer when taken, else why not.

@@ -4,7 +4,7 @@
 
 #include "MidiPort.h"
 
-namespace audio {
+namespace midi {
 
 std::unique_ptr<MidiPort> openPipeWireMidiPort(const MidiPortRequest& request, std::string* why, PortFault* fault);
 std::vector<std::string> listPipeWireMidiInputs();
@@ -27,4 +27,4 @@ std::unique_ptr<MidiPort> openPort(const MidiPortRequest& request, std::string* 
     return port;
 }
 
-}  // namespace audio
+}  // namespace midi

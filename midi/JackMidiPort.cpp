@@ -15,7 +15,7 @@
 #include <cstring>
 #include <mutex>
 
-namespace audio {
+namespace midi {
 
 namespace {
 
@@ -198,4 +198,4 @@ std::vector<std::string> listJackMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi

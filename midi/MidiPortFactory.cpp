@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-namespace audio {
+namespace midi {
 
 bool MidiPort::send(const std::uint8_t* bytes, std::size_t size)
 {
@@ -92,4 +92,4 @@ std::vector<std::string> listMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi

@@ -4,8 +4,8 @@
 // spa_ringbuffer, PipeWire's own lock-free ring, is the queue.
 
 #include "MidiPortBackends.h"
-#include "PipeWireClient.h"
-#include "AudioPump.h"
+#include "audio/PipeWireClient.h"
+#include "audio/AudioPump.h"
 
 #include <pipewire/filter.h>
 #include <spa/control/control.h>
@@ -19,11 +19,12 @@
 #include <cstring>
 #include <thread>
 
-namespace audio {
+namespace midi {
 
 namespace {
 
-using Lock = LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
+using audio::PipeWireClient;
+using Lock = audio::LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
 
 constexpr const char* kMidiFormat = "8 bit raw midi";
 // One message in the buffer: the control's header, the bytes' header and
@@ -376,4 +377,4 @@ std::vector<std::string> listPipeWireMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace audio {
+namespace midi {
 
 class MidiPort {
 public:
@@ -80,4 +80,4 @@ std::unique_ptr<MidiPort> openMidiPort(const MidiPortRequest& request, std::stri
 // The MIDI inputs found on every server that runs, as "SERVER:NODE:PORT".
 std::vector<std::string> listMidiInputs();
 
-}  // namespace audio
+}  // namespace midi
