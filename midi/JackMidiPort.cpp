@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -72,6 +73,7 @@ public:
 private:
     bool enqueue(const Message& message) override;
     bool link(const std::string& target, std::string* why, PortFault* fault);
+    bool waitForConnection(const std::string& input, std::string* why) const;
     static int onProcess(jack_nframes_t frames, void* self);
     static void onShutdown(jack_status_t, const char* reason, void* self);
     void process(jack_nframes_t frames);
@@ -137,10 +139,27 @@ bool JackMidiPort::link(const std::string& target, std::string* why, PortFault* 
             *why = "cannot connect to " + input;
             return false;
         }
-        return true;
+        return waitForConnection(input, why);
     }
     *fault = PortFault::noTarget;
     *why = "no MIDI input matches \"" + target + "\"";
+    return false;
+}
+
+// jack_connect returns once the server has the connection, but the cycles go
+// on with the graph they had until one begins with the new one (later still
+// when a client was late): what is queued before then goes out to nobody,
+// the program change of the open first. jack_port_connected_to answers from
+// the graph the cycles use.
+bool JackMidiPort::waitForConnection(const std::string& input, std::string* why) const
+{
+    // As long as a busy server may go on with the old graph.
+    constexpr std::chrono::seconds kSwitchTime{2};
+    const auto connected = [&] { return jack_port_connected_to(port_, input.c_str()) > 0; };
+    waitForGraph(connected, kSwitchTime);
+    if (connected())
+        return true;
+    *why = "the connection to " + input + " did not start";
     return false;
 }
 

@@ -6,6 +6,7 @@
 // (MidiPortFactory.cpp), as for the audio outputs.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,12 +46,14 @@ protected:
 
     // The backend's side of the queue: false when it is full.
     virtual bool enqueue(const Message& message) = 0;
-    // Waits a few graph cycles at most until `done` says so.
-    static void waitForGraph(const std::function<bool()>& done);
+    // Waits until `done` says so, a few graph cycles at most: a graph that
+    // stalls longer would hold the program's start or exit.
+    static constexpr std::chrono::milliseconds kGraphCycles{200};
+    static void waitForGraph(const std::function<bool()>& done, std::chrono::milliseconds limit = kGraphCycles);
     // The graph's thread counts its cycles.
     void countCycle() { cycles_.fetch_add(1, std::memory_order_relaxed); }
-    // Waits until `count` more cycles have begun (a few at most).
-    void waitCycles(std::uint64_t count) const;
+    // Waits until `count` more cycles have begun, or `limit` has passed.
+    void waitCycles(std::uint64_t count, std::chrono::milliseconds limit = kGraphCycles) const;
     // Before closing: until the graph's thread has taken everything queued
     // (`empty`), and the listener the cycle that carries the last of it.
     void drain(const std::function<bool()>& empty) const;
