@@ -38,10 +38,12 @@ bool AudioPump::wake()
     return resting_.load() && resting_.exchange(false);
 }
 
-void PumpedOutput::lose(const std::string& why)
+std::optional<std::string> PumpedOutput::lossToReport()
 {
-    if (!lost_.exchange(true) && pump_.options().lost)
-        pump_.options().lost("the connection to the sound server was lost (" + why + ")");
+    const std::optional<std::string> noted = loss_.take();
+    if (!noted)
+        return std::nullopt;
+    return "the connection to the sound server was lost (" + lossDetail(*noted) + ")";
 }
 
 int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }

@@ -6,6 +6,7 @@
 
 #include "AudioOut.h"
 #include "BufferTarget.h"
+#include "ServerLoss.h"
 
 #include <atomic>
 #include <cstdint>
@@ -43,12 +44,15 @@ class PumpedOutput : public AudioOutput {
 public:
     int bufferFrames() const override { return buffer_.frames(); }
     bool resting() const override { return pump_.resting(); }
-    bool lost() const override { return lost_.load(); }
+    bool lost() const override { return loss_.happened(); }
+    std::optional<std::string> lossToReport() override;
 
 protected:
     PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options), buffer_(options) {}
-    // The server has gone: said once, to whoever asked (AudioOptions::lost).
-    void lose(const std::string& why);
+    // The server's thread: the server has gone. Only noted (ServerLoss.h).
+    void lose(const char* detail) noexcept { loss_.note(detail); }
+    // The detail in words, on the thread that plays.
+    virtual std::string lossDetail(const std::string& noted) const { return noted; }
     // Tells the measurements the buffer's size, where they asked.
     void reportBuffer(int frames) const
     {
@@ -60,7 +64,7 @@ protected:
     BufferTarget buffer_;
 
 private:
-    std::atomic<bool> lost_{false};
+    ServerLoss loss_;
 };
 
 // Holds a sound server library's loop lock for a scope.

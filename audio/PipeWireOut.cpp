@@ -121,7 +121,7 @@ void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state st
     auto* out = static_cast<PipeWireOut*>(self);
     // A stream that played and then errs or disconnects has lost its daemon.
     if (out->opened_ && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED))
-        out->lose(error ? error : "PipeWire disconnected");
+        out->lose(error && *error ? error : "PipeWire disconnected");
     pw_thread_loop_signal(out->client_.loop(), false);
 }
 

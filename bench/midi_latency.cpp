@@ -21,7 +21,7 @@ int reference(const std::string& server, int count)
 {
     std::string why;
     midi::PortFault fault{};
-    auto port = midi::openMidiPort({server, "midi-listen:input", {}}, &why, &fault);
+    auto port = midi::openMidiPort({server, "midi-listen:input"}, &why, &fault);
     if (!port) {
         std::fprintf(stderr, "bench-midi: %s\n", why.c_str());
         return 1;

@@ -65,7 +65,7 @@ std::vector<std::string> midiInputs(jack_client_t* client)
 
 class JackMidiPort final : public MidiPort {
 public:
-    explicit JackMidiPort(std::function<void(const std::string&)> lost) : onLost_(std::move(lost)) {}
+    JackMidiPort() = default;
     ~JackMidiPort() override;
 
     bool open(const std::string& target, std::string* why, PortFault* fault);
@@ -78,7 +78,6 @@ private:
     static void onShutdown(jack_status_t, const char* reason, void* self);
     void process(jack_nframes_t frames);
 
-    std::function<void(const std::string&)> onLost_;
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
@@ -191,12 +190,12 @@ void JackMidiPort::process(jack_nframes_t frames)
     }
 }
 
+// JACK asks this to be async-signal-safe: it only notes the loss.
 void JackMidiPort::onShutdown(jack_status_t, const char* reason, void* self)
 {
     auto* port = static_cast<JackMidiPort*>(self);
     port->gone_ = true;
-    if (port->onLost_)
-        port->onLost_(std::string("the JACK server went away") + (reason && *reason ? ": " + std::string(reason) : ""));
+    port->lose("the JACK server went away", reason);
 }
 
 }  // namespace

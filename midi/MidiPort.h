@@ -5,6 +5,8 @@
 // queued in its next cycle, in order. One file per server, one factory
 // (MidiPortFactory.cpp), as for the audio outputs.
 
+#include "audio/ServerLoss.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -26,6 +28,11 @@ public:
     bool send(const std::uint8_t* bytes, std::size_t size);
     // The messages that did not fit in the queue.
     std::uint64_t overflows() const { return overflows_.load(std::memory_order_relaxed); }
+    // True once the server has gone: nothing sent reaches anyone any more.
+    bool lost() const { return loss_.happened(); }
+    // The thread that sends, once after lost() has turned true: why, for its
+    // report. The server's thread only noted it.
+    std::optional<std::string> lossToReport() { return loss_.take(); }
 
 protected:
     MidiPort() = default;
@@ -57,10 +64,13 @@ protected:
     // Before closing: until the graph's thread has taken everything queued
     // (`empty`), and the listener the cycle that carries the last of it.
     void drain(const std::function<bool()>& empty) const;
+    // The server's thread: the server has gone (see audio/ServerLoss.h).
+    void lose(const char* what, const char* detail = nullptr) noexcept { loss_.note(what, detail); }
 
 private:
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> cycles_{0};
+    audio::ServerLoss loss_;
 };
 
 enum class PortFault { none, noServer, noTarget, failed };
@@ -70,8 +80,6 @@ struct MidiPortRequest {
     // When not empty: the port is linked to the first MIDI input whose node
     // (client) or port name, or "node:port", contains it.
     std::string target;
-    // Told once, on a server thread, why the server has gone.
-    std::function<void(const std::string& why)> lost;
 };
 
 // The servers this build can open a port on, best first.

@@ -20,7 +20,7 @@ bool targetMatches(const std::string& target, const std::string& node, const std
 template <class Port>
 std::unique_ptr<MidiPort> openPort(const MidiPortRequest& request, std::string* why, PortFault* fault)
 {
-    auto port = std::make_unique<Port>(request.lost);
+    auto port = std::make_unique<Port>();
     if (!port->open(request.target, why, fault))
         return nullptr;
     *fault = PortFault::none;

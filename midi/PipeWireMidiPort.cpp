@@ -51,10 +51,7 @@ constexpr int kSteadyCycles = 2;
 
 class PipeWireMidiPort final : public MidiPort {
 public:
-    explicit PipeWireMidiPort(std::function<void(const std::string&)> lost) : lost_(std::move(lost))
-    {
-        spa_ringbuffer_init(&ring_);
-    }
+    PipeWireMidiPort() { spa_ringbuffer_init(&ring_); }
     ~PipeWireMidiPort() override;
 
     bool open(const std::string& target, std::string* why, PortFault* fault);
@@ -75,7 +72,6 @@ private:
     void process(const spa_io_position* position);
     bool steady(const spa_io_position* position);
 
-    std::function<void(const std::string&)> lost_;
     PipeWireClient client_;
     pw_filter* filter_ = nullptr;
     void* port_ = nullptr;
@@ -338,8 +334,7 @@ void PipeWireMidiPort::onStateChanged(void* self, pw_filter_state, pw_filter_sta
     // A node that ran and then errs or disconnects has lost its daemon.
     if (port->opened_ && (state == PW_FILTER_STATE_ERROR || state == PW_FILTER_STATE_UNCONNECTED)) {
         port->opened_ = false;
-        if (port->lost_)
-            port->lost_(error ? error : "PipeWire disconnected");
+        port->lose(error && *error ? error : "PipeWire disconnected");
     }
     pw_thread_loop_signal(port->client_.loop(), false);
 }

@@ -22,7 +22,7 @@ constexpr Status statusOf(PortFault fault)
 }  // namespace
 
 PortOutput::PortOutput(std::string server, std::string target, Opener opener)
-    : request_{std::move(server), std::move(target), synth::reportNoSound}, opener_(std::move(opener))
+    : request_{std::move(server), std::move(target)}, opener_(std::move(opener))
 {
 }
 
@@ -60,8 +60,13 @@ Status PortOutput::sendShort(Handle handle, std::uint32_t message)
     if (length == 0 || (length > 1 && bytes.data1 > 0x7F) || (length > 2 && bytes.data2 > 0x7F))
         return status::invalidParam;
     const std::uint8_t wire[3] = {bytes.status, bytes.data1, bytes.data2};
+    MidiPort& port = *it->second;
     // A full queue is WinMM's busy device.
-    return it->second->send(wire, length) ? status::ok : status::notReady;
+    const Status sent = port.send(wire, length) ? status::ok : status::notReady;
+    // Said here, on the thread that plays: the server's thread only noted it.
+    if (const std::optional<std::string> why = port.lossToReport())
+        synth::reportNoSound(*why);
+    return sent;
 }
 
 Status PortOutput::close(Handle handle)
