@@ -19,8 +19,9 @@ public:
     AudioPump(AudioSource& source, const AudioOptions& options);
 
     // Audio thread: renders `frames` frames. True when the output should rest
-    // now: everything was silent for the idle time and no message came while
-    // deciding. The output then stops asking; wake() says when to resume.
+    // now: everything was silent for the idle time since the last message and
+    // no message came while deciding. The output then stops asking; wake()
+    // says when to resume.
     bool pump(float* left, float* right, int step, int frames);
 
     // Any thread, after a message: true exactly once after the pump decided to
@@ -34,7 +35,8 @@ private:
     AudioSource& source_;
     const AudioOptions options_;
     const long idleFrames_;
-    long quietFrames_ = 0;  // audio thread only
+    long quietFrames_ = 0;         // audio thread only
+    std::uint64_t rendered_ = 0;  // audio thread only: the messages counted at the last render
     std::atomic<std::uint64_t> messages_{0};
     std::atomic<bool> resting_{false};
 };

@@ -1,20 +1,23 @@
 // The contract between an audio output and the synthesizer, offline: what
 // the server asks for is rendered then, exactly; a note played between two
 // requests is in the next one; silence lets the output rest and the next
-// message wakes it.
+// message wakes it; nothing the thread that plays does makes it wait.
 
 #include "audio/AudioPump.h"
 #include "audio/BufferTarget.h"
 #include "midi/ShortMessage.h"
+#include "SlowReads.h"
 #include "SynthFixture.h"
 
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -166,6 +169,50 @@ private slots:
             QVERIFY(!ask(pump, audio::kSynthBlockFrames));
         QVERIFY(!pump.resting());
         QVERIFY(framesUntilRest(pump, 2 * idleFrames) >= idleFrames);
+    }
+
+    // An instrument change reads its samples from disk on the thread that
+    // plays, holding the synthesizer's lock. The audio thread renders on
+    // meanwhile.
+    void rendersOnWhileAnInstrumentLoads_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::newRow("tubular bells") << 14;
+        QTest::newRow("clavinet") << 7;
+        QTest::newRow("music box") << 10;
+    }
+    void rendersOnWhileAnInstrumentLoads()
+    {
+        QFETCH(int, program);
+        audio::AudioPump pump(*engine, options);
+        const long heldBefore = slowreads::held();
+        const long stalledBefore = slowreads::stalled();
+        std::atomic<bool> running{true};
+        std::chrono::steady_clock::duration longest{};
+        std::thread audioThread([&] {
+            std::vector<float> buffer(256 * kStep);
+            while (running) {
+                const auto start = std::chrono::steady_clock::now();
+                (void)pump.pump(buffer.data(), buffer.data() + 1, kStep, 256);
+                longest = std::max(longest, std::chrono::steady_clock::now() - start);
+                slowreads::rendered();
+            }
+        });
+        slowreads::holdOnThisThread();
+        const synth::Played played = engine->play(midi::programChange(static_cast<std::uint32_t>(program)));
+        slowreads::release();
+        running = false;
+        audioThread.join();
+
+        QVERIFY2(slowreads::held() > heldBefore, "the change read nothing from disk");
+        QCOMPARE(slowreads::stalled(), stalledBefore);
+        qInfo("longest render of 256 frames: %.2f ms",
+              std::chrono::duration<double, std::milli>(longest).count());
+        QCOMPARE(played, synth::Played::ok);
+        std::vector<float> out;
+        QCOMPARE(engine->play(midi::noteOn(60)), synth::Played::ok);
+        (void)ask(pump, 1024, &out);
+        QVERIFY2(peak(out, 1024) > kAudible, "the new instrument does not sound");
     }
 
     // Events "u<ms>" (an underflow) and "s<ms>" (audio asked for), and the
