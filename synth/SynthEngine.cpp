@@ -54,7 +54,6 @@ SynthConfig installedConfig()
 
 std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Fault* fault)
 {
-    audio::fluidlog::setUncapturedErrorSink(&reportNoSound);
     audio::fluidlog::Capture capture;
     auto fail = [&](Fault f, std::string reason) -> std::unique_ptr<SynthEngine> {
         if (why)
@@ -107,6 +106,10 @@ Played SynthEngine::play(std::uint32_t message)
         reportNoSound(unreadable_);
         unreadable_.clear();
     }
+    // What went wrong on another thread meanwhile (an audio driver's) is said
+    // here, on the thread that plays.
+    if (const std::optional<std::string> error = audio::fluidlog::takeUncapturedError())
+        reportNoSound(*error);
     return result;
 }
 
