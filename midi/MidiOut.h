@@ -67,4 +67,10 @@ std::vector<std::string> outputChoices();
 // waits for that work and reports exactly as it would have done it itself.
 void prepareOutput();
 
+// Ends the platform's output before main returns, however it returns: waits
+// for a preparation still under way and closes what is open, audio threads
+// first. Left to static destruction, that would run after main, in no order
+// with the rest of the program's statics.
+void releaseOutput();
+
 }  // namespace midi

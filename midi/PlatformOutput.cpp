@@ -56,6 +56,12 @@ void prepareOutput()
         synth->prepare();
 }
 
+void releaseOutput()
+{
+    device0().synth = nullptr;
+    device0().output.reset();
+}
+
 std::string chooseOutput(const std::string& choice)
 {
     const auto colon = choice.find(':');
