@@ -5,16 +5,13 @@
 // the termination signals through ProcessGuard for real, and what ProcessGuard
 // does when the orderly way gets stuck (in a child process, which it ends).
 
-#include "ui/FrmMain.h"
+#include "../ui/PianoWindow.h"
 #include "app/ProcessGuard.h"
-#include "midi/RecordingOutput.h"
 #include "ui/RuntimeError.h"
 
 #include <QGuiApplication>
 #include <QProcess>
 #include <QPushButton>
-#include <QTest>
-#include <QWindow>
 
 #include <array>
 #include <chrono>
@@ -77,18 +74,11 @@ const std::array<Way, 9> kWays = {{
 bool available(const Way& way) { return !way.x11Only || QGuiApplication::platformName() == "xcb"; }
 
 // A shown, active window that has played two notes into a recorder.
-struct Piano {
-    RecordingOutput out;
-    std::unique_ptr<FrmMain> frm = std::make_unique<FrmMain>(out);
-    midi::Handle device = 0;
-
+struct Piano : PianoWindow {
     bool start()
     {
-        frm->Show();
-        frm->activateWindow();
-        if (!QTest::qWaitForWindowActive(frm.get()))
+        if (!show())
             return false;
-        device = out.calls.at(1).handle;
         frm->PicA_Click(kFirstKey);
         frm->PicA_Click(kLastKey);
         out.clear();
