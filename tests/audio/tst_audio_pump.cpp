@@ -5,11 +5,12 @@
 
 #include "audio/AudioPump.h"
 #include "audio/BufferTarget.h"
+#include "audio/Realtime.h"
 #include "midi/ShortMessage.h"
 #include "NoSoundReports.h"
-#include "SlowReads.h"
 #include "SynthFixture.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <QTest>
@@ -18,12 +19,39 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// A disk slow to answer the thread that plays: while `holding`, each of its
+// reads waits until the audio thread has rendered three times more, or gives
+// up after a second (the audio thread is stuck) and stops holding.
+namespace slowreads {
+std::atomic<bool> holding{false};
+std::atomic<std::thread::id> reader;
+std::atomic<long> renders{0}, held{0}, stalled{0};
+
+void wait()
+{
+    if (!holding || reader.load() != std::this_thread::get_id())
+        return;
+    held.fetch_add(1);
+    const long from = renders.load();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (renders.load() < from + 3) {
+        if (std::chrono::steady_clock::now() > until) {
+            stalled.fetch_add(1);
+            holding = false;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+}
+}  // namespace slowreads
 
 // The engine, with a record of every request it answered.
 class CountingSource final : public audio::AudioSource {
@@ -191,32 +219,36 @@ private slots:
         constexpr char kAudioError[] = "an error of the audio thread";
         audio::AudioPump pump(*engine, options);
         NoSoundReports reports;
-        const long heldBefore = slowreads::held();
-        const long stalledBefore = slowreads::stalled();
+        const long heldBefore = slowreads::held;
+        const long stalledBefore = slowreads::stalled;
         std::atomic<bool> running{true};
         std::chrono::steady_clock::duration longest{};
         std::thread audioThread([&] {
+            // As the program's audio thread runs: real-time where allowed,
+            // a request every millisecond.
+            audio::makeRealtime(audio::currentThreadId());
             std::vector<float> buffer(256 * kStep);
             bool logged = false;
-            while (running) {
-                if (!logged && slowreads::held() > heldBefore) {
+            for (; running; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+                if (!logged && slowreads::held > heldBefore) {
                     fluid_log(FLUID_ERR, kAudioError);
                     logged = true;
                 }
                 const auto start = std::chrono::steady_clock::now();
                 (void)pump.pump(buffer.data(), buffer.data() + 1, kStep, 256);
                 longest = std::max(longest, std::chrono::steady_clock::now() - start);
-                slowreads::rendered();
+                slowreads::renders.fetch_add(1);
             }
         });
-        slowreads::holdOnThisThread();
+        slowreads::reader = std::this_thread::get_id();
+        slowreads::holding = true;
         const synth::Played played = engine->play(midi::programChange(static_cast<std::uint32_t>(program)));
-        slowreads::release();
+        slowreads::holding = false;
         running = false;
         audioThread.join();
 
-        QVERIFY2(slowreads::held() > heldBefore, "the change read nothing from disk");
-        QCOMPARE(slowreads::stalled(), stalledBefore);
+        QVERIFY2(slowreads::held > heldBefore, "the change read nothing from disk");
+        QCOMPARE(slowreads::stalled.load(), stalledBefore);
         qInfo("longest render of 256 frames: %.2f ms",
               std::chrono::duration<double, std::milli>(longest).count());
         QCOMPARE(played, synth::Played::ok);
@@ -255,6 +287,16 @@ private slots:
         }
     }
 };
+
+// In place of the C library's, which the synthesizer's library reads the
+// SoundFont's samples with: this program's own definition comes first.
+extern "C" std::size_t fread(void* buffer, std::size_t size, std::size_t count, FILE* file)
+{
+    using Fread = std::size_t (*)(void*, std::size_t, std::size_t, FILE*);
+    static const auto real = reinterpret_cast<Fread>(dlsym(RTLD_NEXT, "fread"));
+    slowreads::wait();
+    return real(buffer, size, count, file);
+}
 
 QTEST_APPLESS_MAIN(TestAudioPump)
 #include "tst_audio_pump.moc"
