@@ -1,6 +1,7 @@
 #include "ProcessGuard.h"
 
 #include "TerminationSignals.h"
+#include "ui/RuntimeError.h"
 
 #include <QSocketNotifier>
 
@@ -36,6 +37,6 @@ void ProcessGuard::armExitDeadline(std::chrono::milliseconds limit)
         return;
     std::thread([limit] {
         std::this_thread::sleep_for(limit);
-        std::_Exit(0);
+        std::_Exit(exitStatusSoFar());
     }).detach();
 }

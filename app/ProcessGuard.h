@@ -21,7 +21,8 @@ public:
     explicit ProcessGuard(std::function<void()> shutDown, QObject* parent = nullptr);
     ~ProcessGuard() override;
 
-    // After `limit`, the process exits with status 0 even if something is stuck.
+    // After `limit`, the process exits even if something is stuck, with the
+    // status it would have ended with (a run-time error's, else 0).
     static void armExitDeadline(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 private:

@@ -1,4 +1,5 @@
 #include "TerminationSignals.h"
+#include "ui/RuntimeError.h"
 
 #include <atomic>
 #include <csignal>
@@ -16,9 +17,10 @@ std::atomic<int> signalsSeen{0};  // lock-free, so usable in a handler
 
 void onTerminationSignal(int)
 {
-    // A second signal means the orderly way did not finish: leave at once.
+    // A second signal means the orderly way did not finish: leave at once,
+    // with the status the program would have ended with.
     if (signalsSeen.fetch_add(1) > 0)
-        _exit(0);
+        _exit(exitStatusSoFar());
     const char byte = 1;
     [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }

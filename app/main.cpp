@@ -26,6 +26,11 @@ int main(int argc, char* argv[])
     // choice of device 0, the calls that pass the window's layer: they come
     // before there is a toolkit, let alone a window.
     midi::prepareOutput();
+    // However main ends, even without a window, device 0's threads end here,
+    // in order, not in static destruction after main.
+    const struct OutputRelease {
+        ~OutputRelease() { midi::releaseOutput(); }
+    } outputRelease;
     installQtMessageHandler();
     Application app(argc, argv);
     try {

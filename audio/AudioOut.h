@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,6 @@ struct AudioOptions {
     // Told the buffer size (frames) when the stream starts and whenever it
     // grows; called on the audio thread. For measurements.
     std::function<void(int)> bufferChanged;
-    // Told once, on the audio thread, why the sound server has gone.
-    std::function<void(const std::string& why)> lost;
 };
 
 class AudioOutput {
@@ -59,8 +58,11 @@ public:
     virtual int bufferFrames() const = 0;
     // True while it rests for silence.
     virtual bool resting() const = 0;
-    // True once its sound server has gone: it will never play again.
+    // True once its sound server has gone: it will never play again. Any thread.
     virtual bool lost() const = 0;
+    // The thread that plays, once after lost() has turned true: why, for its
+    // report. The server's thread only noted it.
+    virtual std::optional<std::string> lossToReport() = 0;
 
 protected:
     AudioOutput() = default;

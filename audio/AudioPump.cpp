@@ -15,6 +15,12 @@ AudioPump::AudioPump(AudioSource& source, const AudioOptions& options)
 bool AudioPump::pump(float* left, float* right, int step, int frames)
 {
     const std::uint64_t before = messages_.load();
+    // A message since the last render starts the count again: its note may
+    // take a moment to become audible.
+    if (before != rendered_) {
+        rendered_ = before;
+        quietFrames_ = 0;
+    }
     const bool sounding = source_.render(left, right, step, frames);
     quietFrames_ = sounding ? 0 : quietFrames_ + frames;
     if (idleFrames_ <= 0 || quietFrames_ < idleFrames_)
@@ -38,10 +44,12 @@ bool AudioPump::wake()
     return resting_.load() && resting_.exchange(false);
 }
 
-void PumpedOutput::lose(const std::string& why)
+std::optional<std::string> PumpedOutput::lossToReport()
 {
-    if (!lost_.exchange(true) && pump_.options().lost)
-        pump_.options().lost("the connection to the sound server was lost (" + why + ")");
+    const std::optional<std::string> noted = loss_.take();
+    if (!noted)
+        return std::nullopt;
+    return "the connection to the sound server was lost (" + lossDetail(*noted) + ")";
 }
 
 int wholeBlocks(int frames) { return frames - frames % kSynthBlockFrames; }

@@ -6,6 +6,7 @@
 
 #include "AudioOut.h"
 #include "BufferTarget.h"
+#include "ServerLoss.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,8 +19,9 @@ public:
     AudioPump(AudioSource& source, const AudioOptions& options);
 
     // Audio thread: renders `frames` frames. True when the output should rest
-    // now: everything was silent for the idle time and no message came while
-    // deciding. The output then stops asking; wake() says when to resume.
+    // now: everything was silent for the idle time since the last message and
+    // no message came while deciding. The output then stops asking; wake()
+    // says when to resume.
     bool pump(float* left, float* right, int step, int frames);
 
     // Any thread, after a message: true exactly once after the pump decided to
@@ -33,7 +35,8 @@ private:
     AudioSource& source_;
     const AudioOptions options_;
     const long idleFrames_;
-    long quietFrames_ = 0;  // audio thread only
+    long quietFrames_ = 0;         // audio thread only
+    std::uint64_t rendered_ = 0;  // audio thread only: the messages counted at the last render
     std::atomic<std::uint64_t> messages_{0};
     std::atomic<bool> resting_{false};
 };
@@ -43,12 +46,15 @@ class PumpedOutput : public AudioOutput {
 public:
     int bufferFrames() const override { return buffer_.frames(); }
     bool resting() const override { return pump_.resting(); }
-    bool lost() const override { return lost_.load(); }
+    bool lost() const override { return loss_.happened(); }
+    std::optional<std::string> lossToReport() override;
 
 protected:
     PumpedOutput(AudioSource& source, const AudioOptions& options) : pump_(source, options), buffer_(options) {}
-    // The server has gone: said once, to whoever asked (AudioOptions::lost).
-    void lose(const std::string& why);
+    // The server's thread: the server has gone. Only noted (ServerLoss.h).
+    void lose(const char* detail) noexcept { loss_.note(detail); }
+    // The detail in words, on the thread that plays.
+    virtual std::string lossDetail(const std::string& noted) const { return noted; }
     // Tells the measurements the buffer's size, where they asked.
     void reportBuffer(int frames) const
     {
@@ -60,7 +66,7 @@ protected:
     BufferTarget buffer_;
 
 private:
-    std::atomic<bool> lost_{false};
+    ServerLoss loss_;
 };
 
 // Holds a sound server library's loop lock for a scope.

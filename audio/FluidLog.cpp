@@ -2,11 +2,9 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <algorithm>
-#include <mutex>
-#include <vector>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <dlfcn.h>
@@ -16,22 +14,31 @@ namespace audio::fluidlog {
 
 namespace {
 
-std::mutex stateMutex;
-std::vector<Capture*> activeCaptures;
-void (*uncapturedErrorSink)(const std::string&) = nullptr;
+// This thread's captures, innermost first: a plain pointer, so that a thread
+// that only logs (an audio thread) never allocates for it.
+thread_local Capture* innermost = nullptr;
 
-void record(int level, const std::string& text)
+// The first uncaptured error, until the thread that plays takes it.
+constexpr int kEmpty = 0;
+constexpr int kWriting = 1;
+constexpr int kFull = 2;
+std::atomic<int> pendingState{kEmpty};
+char pendingText[256];
+
+void keep(const char* text)
 {
-    std::unique_lock lock(stateMutex);
-    if (!activeCaptures.empty()) {
-        for (Capture* capture : activeCaptures)
-            capture->note(level <= FLUID_ERR, text);
-        return;
-    }
-    const auto sink = uncapturedErrorSink;
-    lock.unlock();
-    if (level <= FLUID_ERR && sink)
-        sink(text);
+    int expected = kEmpty;
+    if (!pendingState.compare_exchange_strong(expected, kWriting, std::memory_order_acquire))
+        return;  // one is waiting already
+    std::snprintf(pendingText, sizeof pendingText, "%s", text);
+    pendingState.store(kFull, std::memory_order_release);
+}
+
+void record(int level, const char* text)
+{
+    const bool isError = level <= FLUID_ERR;
+    if (!Capture::collect(isError, text) && isError)
+        keep(text);
 }
 
 void fluidLogFunction(int level, const char* message, void*)
@@ -49,11 +56,12 @@ using AlsaSetHandler = int (*)(AlsaErrorHandler);
 void alsaErrorHandler(const char*, int, const char*, int, const char* format, ...)
 {
     char text[256];
+    const auto prefix = static_cast<std::size_t>(std::snprintf(text, sizeof text, "ALSA: "));
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    std::vsnprintf(text + prefix, sizeof text - prefix, format, args);
     va_end(args);
-    record(FLUID_ERR, std::string("ALSA: ") + text);
+    record(FLUID_ERR, text);
 }
 
 void routeAlsaErrors()
@@ -71,8 +79,11 @@ constexpr int kGLogLevelWarning = 1 << 4;
 
 void glibLogHandler(const char* domain, int level, const char* message, void*)
 {
-    if ((level & (kGLogLevelCritical | kGLogLevelWarning)) != 0 && message != nullptr)
-        record(FLUID_WARN, std::string(domain ? domain : "GLib") + ": " + message);
+    if ((level & (kGLogLevelCritical | kGLogLevelWarning)) == 0 || message == nullptr)
+        return;
+    char text[512];
+    std::snprintf(text, sizeof text, "%s: %s", domain ? domain : "GLib", message);
+    record(FLUID_WARN, text);
 }
 
 void routeGLibMessages()
@@ -99,37 +110,32 @@ void install()
     (void)installed;
 }
 
-void setUncapturedErrorSink(void (*sink)(const std::string& error))
+std::optional<std::string> takeUncapturedError()
 {
-    std::lock_guard lock(stateMutex);
-    uncapturedErrorSink = sink;
+    if (pendingState.load(std::memory_order_acquire) != kFull)
+        return std::nullopt;
+    std::string text(pendingText);
+    pendingState.store(kEmpty, std::memory_order_release);
+    return text;
 }
 
-Capture::Capture()
+Capture::Capture() : outer_(innermost)
 {
     install();
-    std::lock_guard lock(stateMutex);
-    activeCaptures.push_back(this);
+    innermost = this;
 }
 
-Capture::~Capture()
+Capture::~Capture() { innermost = outer_; }
+
+bool Capture::collect(bool isError, const char* text)
 {
-    std::lock_guard lock(stateMutex);
-    activeCaptures.erase(std::find(activeCaptures.begin(), activeCaptures.end(), this));
+    if (!innermost)
+        return false;
+    for (Capture* capture = innermost; capture; capture = capture->outer_)
+        (isError ? capture->lastError_ : capture->lastWarning_) = text;
+    return true;
 }
 
-void Capture::note(bool isError, const std::string& text) { (isError ? lastError_ : lastWarning_) = text; }
-
-bool Capture::sawError() const
-{
-    std::lock_guard lock(stateMutex);
-    return !lastError_.empty();
-}
-
-std::string Capture::lastMessage() const
-{
-    std::lock_guard lock(stateMutex);
-    return lastError_.empty() ? lastWarning_ : lastError_;
-}
+std::string Capture::lastMessage() const { return lastError_.empty() ? lastWarning_ : lastError_; }
 
 }  // namespace audio::fluidlog

@@ -4,6 +4,7 @@
 // of a burst of library messages. It lives with the audio outputs, the lowest
 // layer that uses FluidSynth (its ALSA driver), and serves the synthesizer too.
 
+#include <optional>
 #include <string>
 
 namespace audio::fluidlog {
@@ -11,12 +12,15 @@ namespace audio::fluidlog {
 // Installs the routing once; later calls do nothing.
 void install();
 
-// Where errors go that no Capture collects: they mean the sound stopped
-// while playing. Unset, they are dropped.
-void setUncapturedErrorSink(void (*sink)(const std::string& error));
+// The first error logged on a thread without a Capture since the last call:
+// such errors mean the sound stopped while playing. Kept without a lock or an
+// allocation, since audio threads log too; taken by the thread that plays,
+// which reports it.
+std::optional<std::string> takeUncapturedError();
 
-// While a Capture lives, error and warning messages are collected for the
-// caller to explain a failure with.
+// While a Capture lives, the error and warning messages logged on its own
+// thread are collected for the caller to explain a failure with. Another
+// thread's messages (an audio thread's) are not its business.
 class Capture {
 public:
     Capture();
@@ -27,12 +31,14 @@ public:
     // The most recent error, else the most recent warning, else "".
     std::string lastMessage() const;
     // Whether an error (not just a warning) was logged during the capture.
-    bool sawError() const;
+    bool sawError() const { return !lastError_.empty(); }
 
-    // Called by the log routing, under its lock.
-    void note(bool isError, const std::string& text);
+    // The log routing, on the thread that logged: hands the message to that
+    // thread's captures; false when it has none.
+    static bool collect(bool isError, const char* text);
 
 private:
+    Capture* outer_;
     std::string lastError_;
     std::string lastWarning_;
 };

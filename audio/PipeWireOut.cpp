@@ -57,6 +57,9 @@ PipeWireOut::~PipeWireOut()
         // Closing is not losing the daemon.
         spa_hook_remove(&listener_);
         pw_stream_destroy(stream_);
+        // A rest the graph's thread asked for meanwhile still runs on the
+        // loop, until the client's destructor stops it: it finds no stream.
+        stream_ = nullptr;
     }
 }
 
@@ -122,7 +125,7 @@ void PipeWireOut::onStateChanged(void* self, pw_stream_state, pw_stream_state st
     auto* out = static_cast<PipeWireOut*>(self);
     // A stream that played and then errs or disconnects has lost its daemon.
     if (out->opened_ && (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED))
-        out->lose(error ? error : "PipeWire disconnected");
+        out->lose(error && *error ? error : "PipeWire disconnected");
     pw_thread_loop_signal(out->client_.loop(), false);
 }
 
@@ -155,8 +158,9 @@ void PipeWireOut::process()
 int PipeWireOut::onRest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self)
 {
     auto* out = static_cast<PipeWireOut*>(self);
-    // A message may have come since the data thread decided: then it stays on.
-    if (out->pump_.resting())
+    // A message may have come since the data thread decided: then it stays
+    // on. The loop holds its lock here, as the destructor did to clear stream_.
+    if (out->stream_ && out->pump_.resting())
         pw_stream_set_active(out->stream_, false);
     return 0;
 }

@@ -25,12 +25,14 @@
 
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/mainloop-api.h>
 #include <pulse/proplist.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <string>
 
 namespace audio {
@@ -56,6 +58,7 @@ private:
 
     bool connectContext(std::string* why);
     bool connectStream(std::string* why);
+    void askRealtime();
     std::string error() const { return pa_strerror(pa_context_errno(context_)); }
     pa_buffer_attr bufferAttr(int frames) const;
     void drop(pa_operation* operation) const
@@ -64,6 +67,7 @@ private:
             pa_operation_unref(operation);
     }
 
+    static void onLoopThread(pa_mainloop_api*, void* self);
     static void onContextState(pa_context* context, void* self);
     static void onStreamState(pa_stream* stream, void* self);
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
@@ -72,13 +76,15 @@ private:
     void grow();
     void resize(int frames);
     void connectionLost();
+    std::string lossDetail(const std::string&) const override { return pa_strerror(lostError_.load()); }
 
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool corked_ = false;          // under the mainloop lock
-    bool realtimeAsked_ = false;   // mainloop thread only
     bool opened_ = false;          // under the mainloop lock
+    std::optional<ThreadId> loopThread_;  // under the mainloop lock
+    std::atomic<int> lostError_{PA_OK};
 };
 
 PulseAudioOut::~PulseAudioOut()
@@ -109,7 +115,29 @@ bool PulseAudioOut::open(std::string* why)
         return false;
     }
     pa_threaded_mainloop_set_name(loop_, "plinkora-audio");
-    return connectContext(why) && connectStream(why);
+    if (!connectContext(why))
+        return false;
+    askRealtime();
+    return connectStream(why);
+}
+
+// The stream will be answered on the main loop's thread: that thread renders,
+// from its first request on.
+void PulseAudioOut::askRealtime()
+{
+    Lock lock(loop_);
+    pa_mainloop_api_once(pa_threaded_mainloop_get_api(loop_), &PulseAudioOut::onLoopThread, this);
+    while (!loopThread_ && pa_context_get_state(context_) == PA_CONTEXT_READY)
+        pa_threaded_mainloop_wait(loop_);
+    if (loopThread_)
+        makeRealtime(*loopThread_);
+}
+
+void PulseAudioOut::onLoopThread(pa_mainloop_api*, void* self)
+{
+    auto* out = static_cast<PulseAudioOut*>(self);
+    out->loopThread_ = currentThreadId();
+    pa_threaded_mainloop_signal(out->loop_, 0);
 }
 
 bool PulseAudioOut::connectContext(std::string* why)
@@ -213,10 +241,6 @@ void PulseAudioOut::onUnderflow(pa_stream*, void* self) { static_cast<PulseAudio
 
 void PulseAudioOut::write(std::size_t bytes)
 {
-    if (!realtimeAsked_) {
-        realtimeAsked_ = true;
-        makeThisThreadRealtime();
-    }
     resize(buffer_.settle(BufferTarget::Clock::now()));
     while (bytes >= bytesOf(kSynthBlockFrames)) {
         void* data = nullptr;
@@ -274,9 +298,12 @@ void PulseAudioOut::resize(int frames)
 
 void PulseAudioOut::connectionLost()
 {
-    // Failures while opening are the open's to report.
-    if (opened_)
-        lose(error());
+    // Failures while opening are the open's to report. The error code goes
+    // into words on the thread that reports it: pa_strerror translates.
+    if (opened_) {
+        lostError_.store(pa_context_errno(context_));
+        lose(nullptr);
+    }
 }
 
 }  // namespace

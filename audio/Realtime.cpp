@@ -16,8 +16,6 @@ namespace audio {
 
 namespace {
 
-pid_t threadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
-
 bool setFifo(pid_t tid, int priority)
 {
     sched_param param{};
@@ -26,8 +24,8 @@ bool setFifo(pid_t tid, int priority)
     return sched_setscheduler(tid, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) == 0;
 }
 
-// The audio thread answers the sound server with its lock held: it must not
-// wait on the bus even for a moment. The request outlives nothing it needs.
+// Nothing waits on the bus even for a moment. The request outlives nothing it
+// needs.
 void askInBackground(pid_t tid, int priority)
 {
     try {
@@ -42,9 +40,11 @@ void askInBackground(pid_t tid, int priority)
 
 }  // namespace
 
-void makeThisThreadRealtime(int priority)
+ThreadId currentThreadId() { return static_cast<ThreadId>(syscall(SYS_gettid)); }
+
+void makeRealtime(ThreadId thread, int priority)
 {
-    const pid_t tid = threadId();
+    const auto tid = static_cast<pid_t>(thread);
     if (!setFifo(tid, priority))
         askInBackground(tid, priority);
 }
@@ -54,7 +54,8 @@ void makeThisThreadRealtime(int priority)
 #else
 
 namespace audio {
-void makeThisThreadRealtime(int) {}
+ThreadId currentThreadId() { return 0; }
+void makeRealtime(ThreadId, int) {}
 }  // namespace audio
 
 #endif

@@ -17,10 +17,15 @@ namespace audio {
 // keeps it on time.
 inline constexpr int kAudioThreadPriority = 4;
 
-// Makes the calling thread real-time without ever waiting: at once where the
-// process may do it itself, else by asking RealtimeKit from a thread of its
-// own (RealtimeKit takes any thread of the calling process), whose answer
-// nothing waits for.
-void makeThisThreadRealtime(int priority = kAudioThreadPriority);
+// A thread of this process as the kernel numbers it; 0 where there is none.
+using ThreadId = long;
+ThreadId currentThreadId();
+
+// Makes `thread` real-time without ever waiting: at once where the process
+// may do it itself, else by asking RealtimeKit from a thread of its own
+// (RealtimeKit takes any thread of the calling process), whose answer nothing
+// waits for. Called where the audio thread is set up, not from it: starting
+// a thread is no work for the audio thread.
+void makeRealtime(ThreadId thread, int priority = kAudioThreadPriority);
 
 }  // namespace audio

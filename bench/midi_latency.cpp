@@ -1,6 +1,6 @@
 // bench-midi reference pipewire|jack COUNT
 //   The ruler of the MIDI port benchmark: the program's own port
-//   (audio/MidiPort.h), linked to the listener (plinkora-midi-listen, built
+//   (midi/MidiPort.h), linked to the listener (plinkora-midi-listen, built
 //   here as bench-midi-listen), sent COUNT note-ons on channel 16 at random
 //   moments 0.1 to 0.15 s apart, each stamped just before it is queued
 //   ("SENT" lines). Without the window and the X server in the way, what it
@@ -8,7 +8,7 @@
 //   half a cycle in the median, whatever the phase.
 
 #include "Clock.h"
-#include "audio/MidiPort.h"
+#include "midi/MidiPort.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +20,8 @@ namespace {
 int reference(const std::string& server, int count)
 {
     std::string why;
-    audio::PortFault fault{};
-    auto port = audio::openMidiPort({server, "midi-listen:input", {}}, &why, &fault);
+    midi::PortFault fault{};
+    auto port = midi::openMidiPort({server, "midi-listen:input"}, &why, &fault);
     if (!port) {
         std::fprintf(stderr, "bench-midi: %s\n", why.c_str());
         return 1;

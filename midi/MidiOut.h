@@ -52,7 +52,7 @@ protected:
 OutputPort& platformOutput();
 
 // Where the platform leaves device 0 to us: "synth" (the embedded
-// synthesizer), or a server that audio::midiPortServers() names (a MIDI
+// synthesizer), or a server that midiPortServers() names (a MIDI
 // port of ours that other programs listen to), either followed by ":TARGET"
 // to link the port to the first MIDI input whose name contains TARGET. Before the first use of
 // platformOutput(); an empty answer when taken, else why not.
@@ -66,5 +66,11 @@ std::vector<std::string> outputChoices();
 // synthesizer loads its SoundFont) while the program starts; the first open
 // waits for that work and reports exactly as it would have done it itself.
 void prepareOutput();
+
+// Ends the platform's output before main returns, however it returns: waits
+// for a preparation still under way and closes what is open, audio threads
+// first. Left to static destruction, that would run after main, in no order
+// with the rest of the program's statics.
+void releaseOutput();
 
 }  // namespace midi

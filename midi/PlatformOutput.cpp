@@ -4,7 +4,7 @@
 
 #include "FluidSynthOutput.h"
 #include "PortOutput.h"
-#include "audio/MidiPort.h"
+#include "MidiPort.h"
 
 #include <algorithm>
 #include <memory>
@@ -56,12 +56,18 @@ void prepareOutput()
         synth->prepare();
 }
 
+void releaseOutput()
+{
+    device0().synth = nullptr;
+    device0().output.reset();
+}
+
 std::string chooseOutput(const std::string& choice)
 {
     const auto colon = choice.find(':');
     const std::string server = choice.substr(0, colon);
     const std::string target = colon == std::string::npos ? std::string() : choice.substr(colon + 1);
-    const std::vector<std::string> servers = audio::midiPortServers();
+    const std::vector<std::string> servers = midiPortServers();
     const bool synth = server == kSynth && colon == std::string::npos;
     if (!synth && std::find(servers.begin(), servers.end(), server) == servers.end())
         return "unknown MIDI output '" + choice + "'";
@@ -75,7 +81,7 @@ std::string chooseOutput(const std::string& choice)
 std::vector<std::string> outputChoices()
 {
     std::vector<std::string> choices{kSynth};
-    for (std::string& input : audio::listMidiInputs())
+    for (std::string& input : listMidiInputs())
         choices.push_back(std::move(input));
     return choices;
 }

@@ -17,6 +17,9 @@ OutputPort& platformOutput() { return backend(); }
 
 void prepareOutput() { backend().prepare(); }
 
+// WinMM runs no thread of ours.
+void releaseOutput() {}
+
 std::string chooseOutput(const std::string&) { return "device 0 is the system's MIDI output here"; }
 
 std::vector<std::string> outputChoices() { return {}; }

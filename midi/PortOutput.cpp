@@ -8,13 +8,13 @@ namespace midi {
 namespace {
 
 // The port's faults in WinMM's words.
-constexpr Status statusOf(audio::PortFault fault)
+constexpr Status statusOf(PortFault fault)
 {
     switch (fault) {
-    case audio::PortFault::none: return status::ok;
-    case audio::PortFault::noServer: return status::noDriver;
-    case audio::PortFault::noTarget: return status::badDeviceId;
-    case audio::PortFault::failed: return status::error;
+    case PortFault::none: return status::ok;
+    case PortFault::noServer: return status::noDriver;
+    case PortFault::noTarget: return status::badDeviceId;
+    case PortFault::failed: return status::error;
     }
     return status::error;
 }
@@ -22,7 +22,7 @@ constexpr Status statusOf(audio::PortFault fault)
 }  // namespace
 
 PortOutput::PortOutput(std::string server, std::string target, Opener opener)
-    : request_{std::move(server), std::move(target), synth::reportNoSound}, opener_(std::move(opener))
+    : request_{std::move(server), std::move(target)}, opener_(std::move(opener))
 {
 }
 
@@ -37,11 +37,11 @@ Status PortOutput::open(Handle* handle, std::uint32_t deviceId)
     if (!open_.empty())
         return status::allocated;
     std::string why;
-    audio::PortFault fault = audio::PortFault::failed;
-    std::unique_ptr<audio::MidiPort> port = opener_(request_, &why, &fault);
+    PortFault fault = PortFault::failed;
+    std::unique_ptr<MidiPort> port = opener_(request_, &why, &fault);
     if (!port) {
         synth::reportNoSound(why);
-        return fault == audio::PortFault::none ? status::error : statusOf(fault);
+        return fault == PortFault::none ? status::error : statusOf(fault);
     }
     *handle = next_++;
     open_.emplace(*handle, std::move(port));
@@ -60,8 +60,13 @@ Status PortOutput::sendShort(Handle handle, std::uint32_t message)
     if (length == 0 || (length > 1 && bytes.data1 > 0x7F) || (length > 2 && bytes.data2 > 0x7F))
         return status::invalidParam;
     const std::uint8_t wire[3] = {bytes.status, bytes.data1, bytes.data2};
+    MidiPort& port = *it->second;
     // A full queue is WinMM's busy device.
-    return it->second->send(wire, length) ? status::ok : status::notReady;
+    const Status sent = port.send(wire, length) ? status::ok : status::notReady;
+    // Said here, on the thread that plays: the server's thread only noted it.
+    if (const std::optional<std::string> why = port.lossToReport())
+        synth::reportNoSound(*why);
+    return sent;
 }
 
 Status PortOutput::close(Handle handle)
@@ -69,7 +74,7 @@ Status PortOutput::close(Handle handle)
     return open_.erase(handle) != 0 ? status::ok : status::invalidHandle;
 }
 
-audio::MidiPort* PortOutput::port(Handle handle) const
+MidiPort* PortOutput::port(Handle handle) const
 {
     const auto it = open_.find(handle);
     return it == open_.end() ? nullptr : it->second.get();

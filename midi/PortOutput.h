@@ -1,12 +1,10 @@
 #pragma once
 // MIDI output device 0 as a MIDI port of ours in a sound server's graph,
-// which other programs listen to. The port itself is
-// audio/'s (all the sound servers' client code is there); this backend only
-// turns the voice's three operations into calls on it. That skips the synth
-// layer on purpose: a port has nothing to do with the synthesizer.
+// which other programs listen to (MidiPort.h, one file per server); this
+// backend only turns the voice's three operations into calls on the port.
 
 #include "MidiOut.h"
-#include "audio/MidiPort.h"
+#include "MidiPort.h"
 
 #include <functional>
 #include <map>
@@ -17,10 +15,9 @@ namespace midi {
 
 class PortOutput final : public OutputPort {
 public:
-    using Opener = std::function<std::unique_ptr<audio::MidiPort>(const audio::MidiPortRequest&, std::string* why,
-                                                                   audio::PortFault* fault)>;
-    // server: one of audio::midiPortServers(); target: what to link to, or empty.
-    PortOutput(std::string server, std::string target, Opener opener = audio::openMidiPort);
+    using Opener = std::function<std::unique_ptr<MidiPort>(const MidiPortRequest&, std::string* why, PortFault* fault)>;
+    // server: one of midiPortServers(); target: what to link to, or empty.
+    PortOutput(std::string server, std::string target, Opener opener = openMidiPort);
     ~PortOutput() override;
 
     Status open(Handle* handle, std::uint32_t deviceId) override;
@@ -28,12 +25,12 @@ public:
     Status close(Handle handle) override;
 
     // The port behind an open handle (tests, benchmarks), or nullptr.
-    audio::MidiPort* port(Handle handle) const;
+    MidiPort* port(Handle handle) const;
 
 private:
-    audio::MidiPortRequest request_;
+    MidiPortRequest request_;
     Opener opener_;
-    std::map<Handle, std::unique_ptr<audio::MidiPort>> open_;
+    std::map<Handle, std::unique_ptr<MidiPort>> open_;
     // Handles count up and are never reused, so a closed handle stays invalid.
     Handle next_ = 0x90470001;
 };

@@ -14,8 +14,6 @@ std::unique_ptr<Player> Player::open(const SynthConfig& config, std::string* why
         return player;
     player->outputNames_ = config.audioOutputs;
     player->options_ = config.audio;
-    if (!player->options_.lost)
-        player->options_.lost = reportNoSound;
     // The audio output comes last, once the synthesizer is complete.
     player->output_ = audio::openAudioOutput(player->outputNames_, *player->engine_, player->options_, why);
     if (!player->output_) {
@@ -33,8 +31,13 @@ Played Player::play(std::uint32_t message)
     const Played result = engine_->play(message);
     if (output_) {
         output_->wake();
-        if (output_->lost())
+        if (output_->lost()) {
+            // Said here, on the thread that plays: the server's thread only
+            // noted it.
+            if (const std::optional<std::string> why = output_->lossToReport())
+                reportNoSound(*why);
             replaceLostOutput();
+        }
     }
     return result;
 }

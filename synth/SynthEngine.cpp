@@ -54,7 +54,6 @@ SynthConfig installedConfig()
 
 std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Fault* fault)
 {
-    audio::fluidlog::setUncapturedErrorSink(&reportNoSound);
     audio::fluidlog::Capture capture;
     auto fail = [&](Fault f, std::string reason) -> std::unique_ptr<SynthEngine> {
         if (why)
@@ -107,6 +106,10 @@ Played SynthEngine::play(std::uint32_t message)
         reportNoSound(unreadable_);
         unreadable_.clear();
     }
+    // What went wrong on another thread meanwhile (an audio driver's) is said
+    // here, on the thread that plays.
+    if (const std::optional<std::string> error = audio::fluidlog::takeUncapturedError())
+        reportNoSound(*error);
     return result;
 }
 
@@ -207,11 +210,11 @@ bool SynthEngine::render(float* left, float* right, int step, int frames)
             left[i * step] = right[i * step] = 0.0f;
         return false;
     }
-    // Audible is sounding. Only a silent block asks for the voice count: that
-    // takes the synthesizer's lock, which a note-on or an instrument change
-    // on another thread may hold for a while (a change loads its samples).
-    return std::max(peakOf(left, step, frames), peakOf(right, step, frames)) >= kSilencePeak
-        || fluid_synth_get_active_voice_count(synth_) > 0;
+    // Sounding is audible. Not the voice count: asking it takes the
+    // synthesizer's lock, which the thread that plays holds while an
+    // instrument change reads its samples from disk. A voice still starting
+    // is given its time by the pump (a message restarts its count).
+    return std::max(peakOf(left, step, frames), peakOf(right, step, frames)) >= kSilencePeak;
 }
 
 }  // namespace synth

@@ -62,7 +62,9 @@ public:
     // the status byte's place runs on the status before (running status).
     Played play(std::uint32_t message);
 
+    // Takes the synthesizer's lock: not for the audio thread.
     int activeVoices() const;
+    // Lock-free: for the audio thread.
     bool render(float* left, float* right, int step, int frames) override;
     // Offline rendering (tests, benchmarks): `frames` frames into two buffers.
     void render(float* left, float* right, int frames) { (void)render(left, right, 1, frames); }

@@ -130,6 +130,10 @@ void FrmMain::Show()
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     }
     show();
+    // Without a window manager nothing gives the window the keyboard, and
+    // the first key press would do nothing: take it. Elsewhere this is a
+    // request that the window manager or compositor grants or declines.
+    activateWindow();
 }
 
 void FrmMain::Unload()

@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
+#include <atomic>
 #include <cstdio>
 
 namespace {
+
+std::atomic<bool> reported{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
 
 RuntimeErrorPresenter& presenter()
 {
@@ -19,10 +23,8 @@ RuntimeErrorPresenter& presenter()
 
 void reportRuntimeError(const std::string& description)
 {
-    static bool reported = false;
-    if (reported)
+    if (reported.exchange(true))
         return;
-    reported = true;
     std::fprintf(stderr, "plinkora: run-time error: %s\n", description.c_str());
     std::fflush(stderr);
     try {
@@ -32,5 +34,7 @@ void reportRuntimeError(const std::string& description)
     }
     QCoreApplication::exit(kRuntimeErrorExitCode);
 }
+
+int exitStatusSoFar() noexcept { return reported.load() ? kRuntimeErrorExitCode : 0; }
 
 void setRuntimeErrorPresenter(RuntimeErrorPresenter newPresenter) { presenter() = std::move(newPresenter); }

@@ -21,6 +21,10 @@ inline constexpr int kRuntimeErrorExitCode = 1;
 // follows from it on the way out is not news.
 void reportRuntimeError(const std::string& description);
 
+// The status the program ends with as things stand: kRuntimeErrorExitCode
+// once a run-time error was reported, else 0. Safe in a signal handler.
+int exitStatusSoFar() noexcept;
+
 // Replaces the message box (tests record what would have been shown).
 using RuntimeErrorPresenter = std::function<void(const QString& text)>;
 void setRuntimeErrorPresenter(RuntimeErrorPresenter presenter);

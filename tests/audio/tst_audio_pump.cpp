@@ -1,23 +1,57 @@
 // The contract between an audio output and the synthesizer, offline: what
 // the server asks for is rendered then, exactly; a note played between two
 // requests is in the next one; silence lets the output rest and the next
-// message wakes it.
+// message wakes it; nothing the thread that plays does makes it wait.
 
 #include "audio/AudioPump.h"
 #include "audio/BufferTarget.h"
+#include "audio/Realtime.h"
 #include "midi/ShortMessage.h"
+#include "NoSoundReports.h"
 #include "SynthFixture.h"
+
+#include <dlfcn.h>
+#include <fluidsynth.h>
 
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
+#include <thread>
 #include <vector>
 
 namespace {
+
+// A disk slow to answer the thread that plays: while `holding`, each of its
+// reads waits until the audio thread has rendered three times more, or gives
+// up after a second (the audio thread is stuck) and stops holding.
+namespace slowreads {
+std::atomic<bool> holding{false};
+std::atomic<std::thread::id> reader;
+std::atomic<long> renders{0}, held{0}, stalled{0};
+
+void wait()
+{
+    if (!holding || reader.load() != std::this_thread::get_id())
+        return;
+    held.fetch_add(1);
+    const long from = renders.load();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (renders.load() < from + 3) {
+        if (std::chrono::steady_clock::now() > until) {
+            stalled.fetch_add(1);
+            holding = false;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+}
+}  // namespace slowreads
 
 // The engine, with a record of every request it answered.
 class CountingSource final : public audio::AudioSource {
@@ -168,6 +202,63 @@ private slots:
         QVERIFY(framesUntilRest(pump, 2 * idleFrames) >= idleFrames);
     }
 
+    // An instrument change reads its samples from disk on the thread that
+    // plays, holding the synthesizer's lock. The audio thread renders on
+    // meanwhile, and an error it logs then is its own: the change still
+    // succeeds, and the error is reported by the thread that plays.
+    void rendersOnWhileAnInstrumentLoads_data()
+    {
+        QTest::addColumn<int>("program");
+        QTest::newRow("tubular bells") << 14;
+        QTest::newRow("clavinet") << 7;
+        QTest::newRow("music box") << 10;
+    }
+    void rendersOnWhileAnInstrumentLoads()
+    {
+        QFETCH(int, program);
+        constexpr char kAudioError[] = "an error of the audio thread";
+        audio::AudioPump pump(*engine, options);
+        NoSoundReports reports;
+        const long heldBefore = slowreads::held;
+        const long stalledBefore = slowreads::stalled;
+        std::atomic<bool> running{true};
+        std::chrono::steady_clock::duration longest{};
+        std::thread audioThread([&] {
+            // As the program's audio thread runs: real-time where allowed,
+            // a request every millisecond.
+            audio::makeRealtime(audio::currentThreadId());
+            std::vector<float> buffer(256 * kStep);
+            bool logged = false;
+            for (; running; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+                if (!logged && slowreads::held > heldBefore) {
+                    fluid_log(FLUID_ERR, kAudioError);
+                    logged = true;
+                }
+                const auto start = std::chrono::steady_clock::now();
+                (void)pump.pump(buffer.data(), buffer.data() + 1, kStep, 256);
+                longest = std::max(longest, std::chrono::steady_clock::now() - start);
+                slowreads::renders.fetch_add(1);
+            }
+        });
+        slowreads::reader = std::this_thread::get_id();
+        slowreads::holding = true;
+        const synth::Played played = engine->play(midi::programChange(static_cast<std::uint32_t>(program)));
+        slowreads::holding = false;
+        running = false;
+        audioThread.join();
+
+        QVERIFY2(slowreads::held > heldBefore, "the change read nothing from disk");
+        QCOMPARE(slowreads::stalled.load(), stalledBefore);
+        qInfo("longest render of 256 frames: %.2f ms",
+              std::chrono::duration<double, std::milli>(longest).count());
+        QCOMPARE(played, synth::Played::ok);
+        QCOMPARE(reports, (std::vector<std::string>{kAudioError}));
+        std::vector<float> out;
+        QCOMPARE(engine->play(midi::noteOn(60)), synth::Played::ok);
+        (void)ask(pump, 1024, &out);
+        QVERIFY2(peak(out, 1024) > kAudible, "the new instrument does not sound");
+    }
+
     // Events "u<ms>" (an underflow) and "s<ms>" (audio asked for), and the
     // buffer after each: 256 at the start, steps of 64, 400 at most.
     void bufferSettlesWhereTheMachineSustainsIt_data()
@@ -196,6 +287,16 @@ private slots:
         }
     }
 };
+
+// In place of the C library's, which the synthesizer's library reads the
+// SoundFont's samples with: this program's own definition comes first.
+extern "C" std::size_t fread(void* buffer, std::size_t size, std::size_t count, FILE* file)
+{
+    using Fread = std::size_t (*)(void*, std::size_t, std::size_t, FILE*);
+    static const auto real = reinterpret_cast<Fread>(dlsym(RTLD_NEXT, "fread"));
+    slowreads::wait();
+    return real(buffer, size, count, file);
+}
 
 QTEST_APPLESS_MAIN(TestAudioPump)
 #include "tst_audio_pump.moc"

@@ -69,12 +69,17 @@ void keepUp()
 // ended was missed (the machine held the thread past it), and the graph
 // gave that cycle's messages to nobody. What a port sends can only be
 // judged where nothing was missed.
+// A graph that pauses the listener (PipeWire does when nothing is linked to
+// it) goes on from its own position once it runs again: that gap missed nothing.
 std::atomic<std::uint64_t> missed{0};
+std::atomic<bool> restarted{false};
 
 void follow(std::uint64_t start, std::uint64_t frames)
 {
     thread_local std::uint64_t next = 0;
     thread_local bool first = true;
+    if (restarted.exchange(false, std::memory_order_relaxed))
+        first = true;
     if (!first && frames && start > next)
         missed.fetch_add((start - next + frames - 1) / frames, std::memory_order_relaxed);
     first = false;
@@ -202,6 +207,10 @@ int listenPipeWire()
     static pw_filter_events events{};
     events.version = PW_VERSION_FILTER_EVENTS;
     events.process = pwProcess;
+    events.state_changed = [](void*, pw_filter_state, pw_filter_state state, const char*) {
+        if (state == PW_FILTER_STATE_PAUSED)
+            restarted.store(true, std::memory_order_relaxed);
+    };
     pw_filter* filter = pw_filter_new_simple(pw_thread_loop_get_loop(loop), "midi-listen",
                                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY,
                                                                "Filter", PW_KEY_MEDIA_ROLE, "DSP", nullptr),

@@ -2,7 +2,7 @@
 # Device 0 as a MIDI port of the real program on a private PipeWire or JACK
 # server, heard by plinkora-midi-listen (midi_listen.cpp), a listener that
 # keeps up with a flood on a busy machine.
-#   E2E_MIDI_SERVER=pipewire|jack E2E_MIDI_CASE=play|patched|unknown|flood midi_port.sh
+#   E2E_MIDI_SERVER=pipewire|jack E2E_MIDI_CASE=play|patched|unknown|flood|reopen midi_port.sh
 # play:    linked by itself (--midi-out SERVER:TARGET): program change 0 at
 #          start, the keys' note-ons at velocity 100, the F-keys' program
 #          changes, one note-off for the last note at Esc; nothing on stderr
@@ -12,10 +12,12 @@
 # unknown: an unknown target, and no server at all: one "no sound" line each,
 #          a window that plays silently and quits with status 0.
 # flood:   4000 keys as fast as the X server takes them: not one is lost.
+# reopen:  device 0 linked by itself, opened, played and closed 50 times in a
+#          row (plinkora-port-reopen): each open's program change is heard first.
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
-readonly SERVER=${E2E_MIDI_SERVER:?pipewire or jack} CASE=${E2E_MIDI_CASE:?play, patched, unknown or flood}
+readonly SERVER=${E2E_MIDI_SERVER:?pipewire or jack} CASE=${E2E_MIDI_CASE:?play, patched, unknown, flood or reopen}
 # X keycode and what the key sends: Q plays 48, F 60, ' 72; F2 selects 9.
 readonly Q=24 F=41 APOSTROPHE=48 F2=68 F1=67
 
@@ -57,11 +59,14 @@ fail_or_inconclusive()
     e2e_fail "$1"
 }
 
+# There is no window manager: the window takes the keyboard itself when it
+# is shown, so the first key press plays.
+has_focus() { [[ $(xdotool getwindowfocus 2>/dev/null) == "$E2E_WIN" ]]; }
 launch()
 {
     e2e_launch "${PLINKORA:?path of the plinkora binary}" --midi-out "$1"
     e2e_wait_window
-    e2e_focus
+    _e2e_poll 5 has_focus || e2e_fail "the window did not take the keyboard (focus: $(xdotool getwindowfocus 2>&1))"
 }
 quit()
 {
@@ -145,6 +150,18 @@ flood)
     [[ $(heard) == "c0 00"$'\n'"$expected"$'\n'"80 30 00" ]] ||
         fail_or_inconclusive "heard $(heard | wc -l) messages, not the $KEYS keys in order: $(heard | uniq -c | head)"
     expect_quiet
+    ;;
+reopen)
+    readonly OPENS=50
+    [[ -n ${PLINKORA_PORT_REOPEN:-} ]] || { e2e_log "skipped: no plinkora-port-reopen"; exit 77; }
+    start_listener
+    "$PLINKORA_PORT_REOPEN" "$SERVER:$listener" "$OPENS" 2>"$E2E_DIR/app.log" || e2e_fail "open failed: $(cat "$E2E_DIR/app.log")"
+    _e2e_poll 10 heard_at_least $((3 * OPENS))
+    expected=$(for ((i = 0; i < OPENS; ++i)); do printf '%s\n' "c0 00" "90 3c 64" "80 3c 00"; done)
+    [[ $(heard) == "$expected" ]] ||
+        fail_or_inconclusive "not every open heard first: $(diff <(echo "$expected") <(heard) | head)"
+    expect_quiet
+    expect_no_port
     ;;
 *)
     e2e_fail "unknown case $CASE"

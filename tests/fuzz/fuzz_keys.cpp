@@ -7,14 +7,12 @@
 // and the focused quit button's keys end the window.
 
 #include "../keyboard/ActingKeys.h"
-#include "ui/FrmMain.h"
+#include "../ui/PianoWindow.h"
 #include "FuzzInput.h"
 #include "ui/KeyTranslate.h"
 #include "ui/KeyboardMap.h"
-#include "midi/RecordingOutput.h"
 
 #include <QApplication>
-#include <QWindow>
 
 
 namespace {
@@ -23,16 +21,8 @@ using keytranslate::Platform;
 
 constexpr Platform kPlatforms[] = {Platform::X11, Platform::Windows, Platform::Mac, Platform::Other};
 
-struct Piano {
-    midi::RecordingOutput out;
-    FrmMain frm{out};
-    Piano()
-    {
-        frm.Show();
-        frm.activateWindow();
-        QCoreApplication::processEvents();
-        out.clear();
-    }
+struct Piano : PianoWindow {
+    Piano() { (void)show(); }
 };
 
 // Made once and never destroyed: at exit Qt's own statics may already be gone.
@@ -149,7 +139,7 @@ void checkHandler(fuzz::Input& in)
     std::int16_t shift = in.take<std::int16_t>();
     const std::int16_t codeBefore = keyCode, shiftBefore = shift;
     piano->out.clear();
-    piano->frm.Form_KeyDown(keyCode, shift);
+    piano->frm->Form_KeyDown(keyCode, shift);
     FUZZ_CHECK(keyCode == codeBefore && shift == shiftBefore);
     const testkeys::ActingKey* acting = testkeys::actingKeyOf(keyCode);
     if (acting)
@@ -171,8 +161,8 @@ void checkWindow(fuzz::Input& in)
     const QEvent::Type type = in.takeBool() ? QEvent::KeyRelease : QEvent::KeyPress;
     piano->out.clear();
     QKeyEvent event = eventOf(k, type);
-    QCoreApplication::sendEvent(piano->frm.windowHandle(), &event);
-    if (piano->frm.isUnloaded()) {
+    QCoreApplication::sendEvent(piano->frm->windowHandle(), &event);
+    if (piano->frm->isUnloaded()) {
         FUZZ_CHECK(mayQuit(k.key) || keytranslate::virtualKey(event) == 27);
         delete piano;
         piano = new Piano;

@@ -2,14 +2,7 @@
 // the window the way the platform delivers them, and the exact MIDI bytes.
 
 #include "ActingKeys.h"
-#include "ui/FrmMain.h"
-#include "ui/KeyTable.h"
-#include "ui/Layout.h"
-#include "ui/PictureBox.h"
-#include "midi/RecordingOutput.h"
-
-#include <QTest>
-#include <QWindow>
+#include "../ui/PianoWindow.h"
 
 #include <limits>
 #include <memory>
@@ -39,40 +32,18 @@ Press pressOf(const ActingKey& key, bool autoRepeat = false)
 }
 
 // A press and its release, sent to the window as the platform sends them.
-void keyClick(QWindow* window, const Press& p)
+void keyClick(PianoWindow& piano, const Press& p)
 {
-    QKeyEvent press(QEvent::KeyPress, p.qtKey, p.modifiers, p.xKeycode, 0, 0, p.text, p.autoRepeat);
-    QCoreApplication::sendEvent(window, &press);
-    QKeyEvent release(QEvent::KeyRelease, p.qtKey, p.modifiers, p.xKeycode, 0, 0, p.text, p.autoRepeat);
-    QCoreApplication::sendEvent(window, &release);
+    piano.key(QEvent::KeyPress, p.qtKey, p.modifiers, p.autoRepeat, p.xKeycode, p.text);
+    piano.key(QEvent::KeyRelease, p.qtKey, p.modifiers, p.autoRepeat, p.xKeycode, p.text);
 }
 
-// A point of key k that no other key covers: black keys lie over the upper
-// part of the white ones.
-QPoint visiblePoint(const PictureBox* key, int k)
-{
-    return keys::isBlack(k) ? key->rect().center() : QPoint(key->width() / 2, key->height() - 3);
-}
-
-class Piano {
-public:
-    Piano() : frm(out) {}
-    bool open()
-    {
-        frm.Show();
-        if (!QTest::qWaitForWindowActive(&frm))
-            return false;
-        out.clear();
-        return true;
-    }
+struct Piano : PianoWindow {
     Messages sent() const
     {
         const std::vector<std::uint32_t> all = out.sent();
         return Messages(all.begin(), all.end());
     }
-
-    midi::RecordingOutput out;
-    FrmMain frm;
 };
 
 }  // namespace
@@ -99,7 +70,7 @@ private:
 void TestKeyboardMap::init()
 {
     piano_ = std::make_unique<Piano>();
-    QVERIFY(piano_->open());
+    QVERIFY(piano_->show());
 }
 
 void TestKeyboardMap::cleanup() { piano_.reset(); }
@@ -116,14 +87,13 @@ void TestKeyboardMap::actingKeyThroughWindow()
     QFETCH(int, row);
     const ActingKey& key = kActingKeys[row];
 
-    keyClick(piano_->frm.windowHandle(), pressOf(key));
+    keyClick(*piano_, pressOf(key));
     QCOMPARE(piano_->sent(), Messages{key.message()});
 
     if (!key.isFunctionKey()) {
         // A click on the same key sends the same bytes.
         piano_->out.clear();
-        PictureBox* box = piano_->frm.PicA(key.keyIndex);
-        QTest::mouseClick(box, Qt::LeftButton, {}, visiblePoint(box, key.keyIndex));
+        piano_->clickKey(key.keyIndex);
         QCOMPARE(piano_->sent(), Messages{key.message()});
     }
 }
@@ -163,9 +133,9 @@ void TestKeyboardMap::otherKeysThroughWindow()
     QFETCH(int, qtKey);
     QFETCH(Qt::KeyboardModifiers, modifiers);
     QFETCH(Messages, expected);
-    keyClick(piano_->frm.windowHandle(), {qtKey, modifiers, 0, QString()});
+    keyClick(*piano_, {qtKey, modifiers, 0, QString()});
     QCOMPARE(piano_->sent(), expected);
-    QVERIFY(!piano_->frm.isUnloaded());
+    QVERIFY(!piano_->frm->isUnloaded());
 }
 
 // The handler itself, for every 16-bit code and Shift value: the 48 codes
@@ -180,7 +150,7 @@ void TestKeyboardMap::everyCodeAndShiftState()
             out.clear();
             std::int16_t keyCode = static_cast<std::int16_t>(code);
             std::int16_t shiftArg = shift;
-            piano_->frm.Form_KeyDown(keyCode, shiftArg);
+            piano_->frm->Form_KeyDown(keyCode, shiftArg);
             const QString where = QString("code %1 shift %2").arg(code).arg(shift);
             QVERIFY2(keyCode == code && shiftArg == shift, qPrintable(where + ": arguments changed"));
             if (!key) {
@@ -197,16 +167,15 @@ void TestKeyboardMap::everyCodeAndShiftState()
 
 void TestKeyboardMap::programStaysForLaterNotes()
 {
-    QWindow* window = piano_->frm.windowHandle();
-    keyClick(window, pressOf(*testkeys::actingKeyOf(123)));  // F12
-    keyClick(window, pressOf(*testkeys::actingKeyOf(70)));   // F
+    keyClick(*piano_, pressOf(*testkeys::actingKeyOf(123)));  // F12
+    keyClick(*piano_, pressOf(*testkeys::actingKeyOf(70)));   // F
     QCOMPARE(piano_->sent(), (Messages{kProgram117, kMiddleC}));
 }
 
 // A held key repeats its note-on and never sends a note-off.
 void TestKeyboardMap::autoRepeatPlaysEachTime()
 {
-    QWindow* window = piano_->frm.windowHandle();
+    QWindow* window = piano_->window();
     const ActingKey& q = *testkeys::actingKeyOf(81);
     QKeyEvent first(QEvent::KeyPress, q.qtKey(), {}, q.xKeycode, q.keysym(), 0, q.text());
     QCoreApplication::sendEvent(window, &first);
@@ -224,17 +193,16 @@ void TestKeyboardMap::inactiveWindowPlaysNothing()
     other.show();
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    QVERIFY(!piano_->frm.isActiveWindow());
+    QVERIFY(!piano_->frm->isActiveWindow());
 
-    QWindow* window = piano_->frm.windowHandle();
-    keyClick(window, pressOf(*testkeys::actingKeyOf(70)));   // F
-    keyClick(window, pressOf(*testkeys::actingKeyOf(112)));  // F1
+    keyClick(*piano_, pressOf(*testkeys::actingKeyOf(70)));   // F
+    keyClick(*piano_, pressOf(*testkeys::actingKeyOf(112)));  // F1
     QCOMPARE(piano_->sent(), Messages{});
 
     // Active again, the same key plays.
-    piano_->frm.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&piano_->frm));
-    keyClick(window, pressOf(*testkeys::actingKeyOf(70)));
+    piano_->frm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(piano_->frm.get()));
+    keyClick(*piano_, pressOf(*testkeys::actingKeyOf(70)));
     QCOMPARE(piano_->sent(), Messages{kMiddleC});
 }
 

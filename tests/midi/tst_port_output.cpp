@@ -13,14 +13,14 @@
 using midi::PortOutput;
 namespace status = midi::status;
 
-Q_DECLARE_METATYPE(audio::PortFault)
+Q_DECLARE_METATYPE(midi::PortFault)
 using Bytes = std::vector<std::uint8_t>;
 Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
 // A port that keeps what it is sent, with a queue that fills.
-class FakePort final : public audio::MidiPort {
+class FakePort final : public midi::MidiPort {
 public:
     explicit FakePort(std::vector<Bytes>* sent, std::size_t room) : sent_(sent), room_(room) {}
 
@@ -39,14 +39,14 @@ private:
 struct Fixture {
     std::vector<Bytes> sent;
     std::size_t room = 100;
-    audio::PortFault fault = audio::PortFault::none;
-    audio::MidiPortRequest asked;
+    midi::PortFault fault = midi::PortFault::none;
+    midi::MidiPortRequest asked;
     PortOutput output{"jack", "Qsynth",
-                      [this](const audio::MidiPortRequest& request, std::string* why, audio::PortFault* f)
-                          -> std::unique_ptr<audio::MidiPort> {
+                      [this](const midi::MidiPortRequest& request, std::string* why, midi::PortFault* f)
+                          -> std::unique_ptr<midi::MidiPort> {
                           asked = request;
                           *f = fault;
-                          if (fault != audio::PortFault::none) {
+                          if (fault != midi::PortFault::none) {
                               *why = "why not";
                               return nullptr;
                           }
@@ -103,16 +103,16 @@ private slots:
 
     void failedOpen_data()
     {
-        QTest::addColumn<audio::PortFault>("fault");
+        QTest::addColumn<midi::PortFault>("fault");
         QTest::addColumn<quint32>("status");
-        QTest::newRow("no server") << audio::PortFault::noServer << status::noDriver;
-        QTest::newRow("no such target") << audio::PortFault::noTarget << status::badDeviceId;
-        QTest::newRow("failed") << audio::PortFault::failed << status::error;
+        QTest::newRow("no server") << midi::PortFault::noServer << status::noDriver;
+        QTest::newRow("no such target") << midi::PortFault::noTarget << status::badDeviceId;
+        QTest::newRow("failed") << midi::PortFault::failed << status::error;
     }
 
     void failedOpen()
     {
-        QFETCH(audio::PortFault, fault);
+        QFETCH(midi::PortFault, fault);
         QFETCH(quint32, status);
         NoSoundReports reports;
         Fixture f;

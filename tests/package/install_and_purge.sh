@@ -65,6 +65,10 @@ while read -r library; do
     grep -qxF "$owner" <<<"$depended" || fail "$library comes from $owner, which Depends ($depends) lacks"
 done < <(objdump -p /usr/bin/plinkora | awk '$1 == "NEEDED" { print $2 }')
 say "Depends: $depends"
+# Without Qt's Wayland plugin a Wayland desktop shows the window through
+# XWayland, pixels doubled where the screen is scaled.
+recommends=$(dpkg-query -W -f='${Recommends}' plinkora)
+grep -qw qt6-wayland <<<"$recommends" || fail "Recommends ($recommends) lacks qt6-wayland"
 
 version=$(/usr/bin/plinkora --version)
 [[ $version == "plinkora $(dpkg-query -W -f='${Version}' plinkora)" ]] || fail "--version says '$version'"

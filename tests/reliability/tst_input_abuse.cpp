@@ -5,14 +5,10 @@
 // focused quit button's keys end the window, and memory does not grow.
 
 #include "../keyboard/ActingKeys.h"
-#include "ui/FrmMain.h"
-#include "ui/KeyTable.h"
-#include "midi/RecordingOutput.h"
+#include "../ui/PianoWindow.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTest>
-#include <QWindow>
 
 #include <array>
 #include <memory>
@@ -104,33 +100,7 @@ long rssKb()
     return -1;
 }
 
-struct Piano {
-    RecordingOutput out;
-    FrmMain frm{out};
-
-    bool start()
-    {
-        frm.Show();
-        frm.activateWindow();
-        if (!QTest::qWaitForWindowActive(&frm))
-            return false;
-        out.clear();
-        return true;
-    }
-    QWindow* window() const { return frm.windowHandle(); }
-    void key(QEvent::Type type, int qtKey, Qt::KeyboardModifiers modifiers, bool autoRepeat = false,
-             quint32 xKeycode = 0, const QString& text = {})
-    {
-        QKeyEvent event(type, qtKey, modifiers, xKeycode, 0, 0, text, autoRepeat);
-        QCoreApplication::sendEvent(window(), &event);
-    }
-    // A point of key k that no other key covers, in window coordinates.
-    QPoint pointOf(int k) const
-    {
-        const QWidget* box = frm.PicA(k);
-        const QPoint inside = keys::isBlack(k) ? box->rect().center() : QPoint(box->width() / 2, box->height() - 3);
-        return box->mapTo(&frm, inside);
-    }
+struct Piano : PianoWindow {
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton)
     {
         const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
@@ -165,7 +135,7 @@ void TestInputAbuse::everyKeyCodeAndModifierState()
             codes.push_back(code);
 
     auto piano = std::make_unique<Piano>();
-    QVERIFY(piano->start());
+    QVERIFY(piano->show());
     QElapsedTimer timer;
     timer.start();
     long events = 0;
@@ -180,12 +150,12 @@ void TestInputAbuse::everyKeyCodeAndModifierState()
             events += 2;
             const auto where = [&] { return QString("key 0x%1 modifiers 0x%2").arg(code, 0, 16).arg(int(modifiers), 0, 16); };
 
-            if (piano->frm.isUnloaded()) {
+            if (piano->frm->isUnloaded()) {
                 QVERIFY2(mayQuit(code), qPrintable(where() + " ended the window"));
                 ++quits;
                 escapes += code == Qt::Key_Escape ? 1 : 0;
                 piano = std::make_unique<Piano>();
-                QVERIFY(piano->start());
+                QVERIFY(piano->show());
                 continue;
             }
             if (!expected && piano->out.calls.empty())
@@ -209,7 +179,7 @@ void TestInputAbuse::everyKeyCodeAndModifierState()
 void TestInputAbuse::keyFlood()
 {
     Piano piano;
-    QVERIFY(piano.start());
+    QVERIFY(piano.show());
     const auto& keysTable = testkeys::kActingKeys;
     constexpr int kRounds = 4;  // the first warms up; memory is measured over the rest
     constexpr int kEventsPerRound = kFloodEvents / (kRounds - 1);
@@ -237,7 +207,7 @@ void TestInputAbuse::keyFlood()
     qInfo("RSS grew by %ld kB over %d key events", growth, kFloodEvents);
     if (kCheckRss)
         QVERIFY2(growth < kRssGrowthLimitKb, qPrintable(QString("RSS grew by %1 kB").arg(growth)));
-    QVERIFY(!piano.frm.isUnloaded());
+    QVERIFY(!piano.frm->isUnloaded());
 }
 
 // Left clicks on every key in turn, with right and middle clicks and clicks on
@@ -245,11 +215,11 @@ void TestInputAbuse::keyFlood()
 void TestInputAbuse::clickFlood()
 {
     Piano piano;
-    QVERIFY(piano.start());
+    QVERIFY(piano.show());
     std::array<QPoint, keys::kCount> points;
     for (int k = 0; k < keys::kCount; ++k)
         points[k] = piano.pointOf(k);
-    const QPoint banner(piano.frm.width() / 2, 10);
+    const QPoint banner(piano.frm->width() / 2, 10);
 
     constexpr int kRounds = 4;
     constexpr int kClicksPerRound = kFloodClicks / (kRounds - 1);
@@ -291,7 +261,7 @@ void TestInputAbuse::clickFlood()
 void TestInputAbuse::doubleClickPlaysOncePerPress()
 {
     Piano piano;
-    QVERIFY(piano.start());
+    QVERIFY(piano.show());
     QTest::mouseDClick(piano.window(), Qt::LeftButton, {}, piano.pointOf(12));
     QCOMPARE(piano.out.sent(), (std::vector<std::uint32_t>{noteOn(12), noteOn(12)}));
 }

@@ -5,15 +5,13 @@
 // the termination signals through ProcessGuard for real, and what ProcessGuard
 // does when the orderly way gets stuck (in a child process, which it ends).
 
-#include "ui/FrmMain.h"
+#include "../ui/PianoWindow.h"
 #include "app/ProcessGuard.h"
-#include "midi/RecordingOutput.h"
+#include "ui/RuntimeError.h"
 
 #include <QGuiApplication>
 #include <QProcess>
 #include <QPushButton>
-#include <QTest>
-#include <QWindow>
 
 #include <array>
 #include <chrono>
@@ -76,18 +74,11 @@ const std::array<Way, 9> kWays = {{
 bool available(const Way& way) { return !way.x11Only || QGuiApplication::platformName() == "xcb"; }
 
 // A shown, active window that has played two notes into a recorder.
-struct Piano {
-    RecordingOutput out;
-    std::unique_ptr<FrmMain> frm = std::make_unique<FrmMain>(out);
-    midi::Handle device = 0;
-
+struct Piano : PianoWindow {
     bool start()
     {
-        frm->Show();
-        frm->activateWindow();
-        if (!QTest::qWaitForWindowActive(frm.get()))
+        if (!show())
             return false;
-        device = out.calls.at(1).handle;
         frm->PicA_Click(kFirstKey);
         frm->PicA_Click(kLastKey);
         out.clear();
@@ -169,27 +160,32 @@ void TestWaysOut::realSignalUnloadsOnce()
 }
 
 // The helper's shut-down never returns. A second signal must end the process
-// at once; without one, the exit deadline must.
+// at once; without one, the exit deadline must. Either keeps the status of a
+// run-time error reported before.
 void TestWaysOut::stuckShutdownEnds_data()
 {
     QTest::addColumn<int>("secondSignal");  // 0: none, wait for the deadline
     QTest::addColumn<int>("withinMs");
-    QTest::newRow("second SIGTERM") << int(SIGTERM) << 3000;
-    QTest::newRow("SIGINT after SIGTERM") << int(SIGINT) << 3000;
-    QTest::newRow("SIGHUP after SIGTERM") << int(SIGHUP) << 3000;
+    QTest::addColumn<bool>("afterError");
+    QTest::newRow("second SIGTERM") << int(SIGTERM) << 3000 << false;
+    QTest::newRow("SIGINT after SIGTERM") << int(SIGINT) << 3000 << false;
+    QTest::newRow("SIGHUP after SIGTERM") << int(SIGHUP) << 3000 << false;
+    QTest::newRow("second SIGTERM after a run-time error") << int(SIGTERM) << 3000 << true;
     // The deadline is 5 s; the bound only catches a process that never ends.
-    QTest::newRow("deadline") << 0 << 20000;
+    QTest::newRow("deadline") << 0 << 20000 << false;
+    QTest::newRow("deadline after a run-time error") << 0 << 20000 << true;
 }
 
 void TestWaysOut::stuckShutdownEnds()
 {
     QFETCH(int, secondSignal);
     QFETCH(int, withinMs);
+    QFETCH(bool, afterError);
     QProcess helper;
     helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // With a second signal coming, the deadline is pushed far out so that it
     // cannot be what ends the process.
-    helper.start(helperPath("stuck_shutdown"), {secondSignal ? "600" : "default"});
+    helper.start(helperPath("stuck_shutdown"), {secondSignal ? "600" : "default", afterError ? "error" : ""});
     QVERIFY2(helper.waitForStarted(), qPrintable(helper.errorString()));
     QVERIFY(helper.waitForReadyRead(10000));
     QCOMPARE(helper.readLine().trimmed(), QByteArray("ready"));
@@ -205,7 +201,7 @@ void TestWaysOut::stuckShutdownEnds()
         helper.kill();
     QVERIFY2(ended, "the process outlived its way out");
     QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(helper.exitCode(), 0);
+    QCOMPARE(helper.exitCode(), afterError ? kRuntimeErrorExitCode : 0);
 }
 
 QTEST_MAIN(TestWaysOut)

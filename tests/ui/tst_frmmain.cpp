@@ -2,16 +2,12 @@
 // for the keys clicked, and exactly one note-off and one close however the
 // window goes away.
 
-#include "ui/FrmMain.h"
-#include "ui/KeyTable.h"
-#include "midi/RecordingOutput.h"
+#include "PianoWindow.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
-#include <QWindow>
 
-#include <memory>
+#include <algorithm>
 
 using midi::RecordingOutput;
 using Op = RecordingOutput::Op;
@@ -21,32 +17,18 @@ namespace {
 std::uint32_t noteOn(int note) { return static_cast<std::uint32_t>(note * 256 + 0x90 + 100 * 65536); }
 std::uint32_t noteOff(int note) { return static_cast<std::uint32_t>(note * 256 + 0x80); }
 
-// A loaded, shown and active window playing into a recorder.
-struct Piano {
-    RecordingOutput out;
-    std::unique_ptr<FrmMain> frm;
-    midi::Handle device = 0;
-
+// A shown, active window; a failing open leaves the handle 0xBAD.
+struct Piano : PianoWindow {
     explicit Piano(midi::Status openStatus = midi::status::ok)
     {
         out.openStatus = openStatus;
         out.failedHandle = 0xBAD;
-        frm = std::make_unique<FrmMain>(out);
-        frm->Show();
-        frm->activateWindow();
-        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(frm.get());
-        device = out.calls.at(1).handle;
-        out.clear();
+        [[maybe_unused]] const bool active = show();
     }
-
-    void clickKey(int k) { QTest::mouseClick(frm->PicA(k), Qt::LeftButton, {}, QPoint(5, 5)); }
-    void press(Qt::Key key) { QTest::keyClick(frm->windowHandle(), key); }
     std::size_t closesOf(midi::Handle h) const
     {
-        std::size_t n = 0;
-        for (const auto& c : out.calls)
-            n += (c.op == Op::Close && c.handle == h) ? 1 : 0;
-        return n;
+        return static_cast<std::size_t>(std::count_if(out.calls.begin(), out.calls.end(),
+                                                      [h](const auto& c) { return c.op == Op::Close && c.handle == h; }));
     }
 };
 
@@ -69,14 +51,13 @@ private slots:
 
 void TestFrmMain::loadOpensDeviceZeroAndSelectsPianoBeforeShowing()
 {
-    RecordingOutput out;
-    FrmMain frm(out);
-    QVERIFY(out.calls.empty());  // nothing is opened before the window loads
-    frm.Show();
-    QVERIFY(frm.isVisible());
-    QCOMPARE(out.count(Op::Open), std::size_t(1));
-    QCOMPARE(out.calls.at(1).value, 0u);  // device 0
-    QCOMPARE(out.sent(), std::vector<std::uint32_t>{0xC0});
+    PianoWindow piano;
+    QVERIFY(piano.out.calls.empty());  // nothing is opened before the window loads
+    piano.frm->Show();
+    QVERIFY(piano.frm->isVisible());
+    QCOMPARE(piano.out.count(Op::Open), std::size_t(1));
+    QCOMPARE(piano.out.calls.at(1).value, 0u);  // device 0
+    QCOMPARE(piano.out.sent(), std::vector<std::uint32_t>{0xC0});
 }
 
 void TestFrmMain::clickOnKeyPlaysItsNote_data()

@@ -2,18 +2,13 @@
 // checked against where each legend, digit and octave dot belongs, and a
 // reference picture of the whole key panel.
 
-#include "ui/FrmMain.h"
+#include "PianoWindow.h"
 #include "ui/KeyFaces.h"
 #include "ui/KeyFont.h"
-#include "ui/KeyTable.h"
-#include "midi/RecordingOutput.h"
 #include "ui/Twips.h"
 #include "PixelDiff.h"
 
 #include <QFontMetricsF>
-#include <QTest>
-
-#include <memory>
 
 namespace {
 
@@ -57,14 +52,6 @@ Ink inkOf(const QImage& image, Match match, std::initializer_list<Box> allowed)
     return ink;
 }
 
-std::unique_ptr<FrmMain> loadedWindow(midi::RecordingOutput& out)
-{
-    auto frm = std::make_unique<FrmMain>(out);
-    frm->Show();
-    [[maybe_unused]] const bool exposed = QTest::qWaitForWindowExposed(frm.get());
-    return frm;
-}
-
 QString referencePath() { return QStringLiteral(PLINKORA_TESTS_DIR "/ui/reference/key-panel-96dpi.png"); }
 
 }  // namespace
@@ -81,13 +68,13 @@ private slots:
     void failedDrawingStopsLoadBeforeOpeningTheDevice();
 
 private:
-    midi::RecordingOutput out_;
-    std::unique_ptr<FrmMain> frm_;
+    PianoWindow piano_;
+    FrmMain* frm_ = piano_.frm.get();
 };
 
 void TestKeyFaces::initTestCase()
 {
-    frm_ = loadedWindow(out_);
+    QVERIFY(piano_.show());
     qInfo("key font: %s (%s)", qPrintable(QFontInfo(keyfont::font()).family()), qPrintable(keyfont::source()));
 }
 
@@ -181,7 +168,7 @@ void TestKeyFaces::facesSurviveHidingResizingAndRepaints()
 
     frm_->hide();
     frm_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(frm_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(frm_));
     const QSize panel = frm_->Picture1()->size();
     frm_->Picture1()->resize(panel / 3);  // clips most keys away
     frm_->Picture1()->resize(panel);
@@ -204,11 +191,11 @@ void TestKeyFaces::imagesAreInDevicePixels()
 
 void TestKeyFaces::failedDrawingStopsLoadBeforeOpeningTheDevice()
 {
-    midi::RecordingOutput out;
-    FrmMain frm(out);
+    PianoWindow piano;
+    FrmMain& frm = *piano.frm;
     delete frm.PicA(5);  // drawn eleventh: after middle C's octave and B3 to G3
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, frm.Show());
-    QVERIFY(out.calls.empty());
+    QVERIFY(piano.out.calls.empty());
     QVERIFY(!frm.isVisible());
     auto hasInk = [&](int k) { return inkOf(frm.PicA(k)->image(), isBlue, {}).count > 0; };
     for (int k : {12, 14, 16, 17, 19, 21, 23, 11, 9, 7})

@@ -1,19 +1,13 @@
 // The window as designed: where clicks land, where the keys stand, what the
 // window looks like, and which keys quit while the invisible button has the focus.
 
-#include "ui/FrmMain.h"
-#include "ui/KeyTable.h"
+#include "PianoWindow.h"
 #include "ui/Layout.h"
-#include "midi/RecordingOutput.h"
 #include "midi/ShortMessage.h"
 
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTest>
-#include <QWindow>
-
-#include <memory>
 
 using midi::RecordingOutput;
 
@@ -35,22 +29,13 @@ QPoint visibleCentre(int k)
     return inPanel(x, y);
 }
 
-struct Piano {
-    RecordingOutput out;
-    std::unique_ptr<FrmMain> frm;
-    Piano()
-    {
-        frm = std::make_unique<FrmMain>(out);
-        frm->Show();
-        frm->activateWindow();
-        [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(frm.get());
-        out.clear();
-    }
+struct Piano : PianoWindow {
+    Piano() { [[maybe_unused]] const bool active = show(); }
     // What a left click at a window point played: the key index, or kPanel for nothing.
     int keyHitAt(QPoint p)
     {
         out.clear();
-        QTest::mouseClick(frm->windowHandle(), Qt::LeftButton, {}, p);
+        QTest::mouseClick(window(), Qt::LeftButton, {}, p);
         const auto sent = out.sent();
         if (sent.empty())
             return kPanel;

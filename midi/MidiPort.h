@@ -5,7 +5,10 @@
 // queued in its next cycle, in order. One file per server, one factory
 // (MidiPortFactory.cpp), as for the audio outputs.
 
+#include "audio/ServerLoss.h"
+
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -13,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace audio {
+namespace midi {
 
 class MidiPort {
 public:
@@ -25,6 +28,11 @@ public:
     bool send(const std::uint8_t* bytes, std::size_t size);
     // The messages that did not fit in the queue.
     std::uint64_t overflows() const { return overflows_.load(std::memory_order_relaxed); }
+    // True once the server has gone: nothing sent reaches anyone any more.
+    bool lost() const { return loss_.happened(); }
+    // The thread that sends, once after lost() has turned true: why, for its
+    // report. The server's thread only noted it.
+    std::optional<std::string> lossToReport() { return loss_.take(); }
 
 protected:
     MidiPort() = default;
@@ -45,19 +53,24 @@ protected:
 
     // The backend's side of the queue: false when it is full.
     virtual bool enqueue(const Message& message) = 0;
-    // Waits a few graph cycles at most until `done` says so.
-    static void waitForGraph(const std::function<bool()>& done);
+    // Waits until `done` says so, a few graph cycles at most: a graph that
+    // stalls longer would hold the program's start or exit.
+    static constexpr std::chrono::milliseconds kGraphCycles{200};
+    static void waitForGraph(const std::function<bool()>& done, std::chrono::milliseconds limit = kGraphCycles);
     // The graph's thread counts its cycles.
     void countCycle() { cycles_.fetch_add(1, std::memory_order_relaxed); }
-    // Waits until `count` more cycles have begun (a few at most).
-    void waitCycles(std::uint64_t count) const;
+    // Waits until `count` more cycles have begun, or `limit` has passed.
+    void waitCycles(std::uint64_t count, std::chrono::milliseconds limit = kGraphCycles) const;
     // Before closing: until the graph's thread has taken everything queued
     // (`empty`), and the listener the cycle that carries the last of it.
     void drain(const std::function<bool()>& empty) const;
+    // The server's thread: the server has gone (see audio/ServerLoss.h).
+    void lose(const char* what, const char* detail = nullptr) noexcept { loss_.note(what, detail); }
 
 private:
     std::atomic<std::uint64_t> overflows_{0};
     std::atomic<std::uint64_t> cycles_{0};
+    audio::ServerLoss loss_;
 };
 
 enum class PortFault { none, noServer, noTarget, failed };
@@ -67,8 +80,6 @@ struct MidiPortRequest {
     // When not empty: the port is linked to the first MIDI input whose node
     // (client) or port name, or "node:port", contains it.
     std::string target;
-    // Told once, on a server thread, why the server has gone.
-    std::function<void(const std::string& why)> lost;
 };
 
 // The servers this build can open a port on, best first.
@@ -80,4 +91,4 @@ std::unique_ptr<MidiPort> openMidiPort(const MidiPortRequest& request, std::stri
 // The MIDI inputs found on every server that runs, as "SERVER:NODE:PORT".
 std::vector<std::string> listMidiInputs();
 
-}  // namespace audio
+}  // namespace midi

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-namespace audio {
+namespace midi {
 
 bool MidiPort::send(const std::uint8_t* bytes, std::size_t size)
 {
@@ -20,21 +20,18 @@ bool MidiPort::send(const std::uint8_t* bytes, std::size_t size)
     return false;
 }
 
-void MidiPort::waitForGraph(const std::function<bool()>& done)
+void MidiPort::waitForGraph(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
-    // Eight cycles of the largest quantum; a graph that stalls longer than
-    // that would hold the program's exit.
-    constexpr auto kLongest = std::chrono::milliseconds(200);
     constexpr auto kPoll = std::chrono::milliseconds(1);
-    const auto until = std::chrono::steady_clock::now() + kLongest;
+    const auto until = std::chrono::steady_clock::now() + limit;
     while (!done() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(kPoll);
 }
 
-void MidiPort::waitCycles(std::uint64_t count) const
+void MidiPort::waitCycles(std::uint64_t count, std::chrono::milliseconds limit) const
 {
     const std::uint64_t from = cycles_.load(std::memory_order_relaxed);
-    waitForGraph([&] { return cycles_.load(std::memory_order_relaxed) >= from + count; });
+    waitForGraph([&] { return cycles_.load(std::memory_order_relaxed) >= from + count; }, limit);
 }
 
 void MidiPort::drain(const std::function<bool()>& empty) const
@@ -92,4 +89,4 @@ std::vector<std::string> listMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi

@@ -4,8 +4,8 @@
 // spa_ringbuffer, PipeWire's own lock-free ring, is the queue.
 
 #include "MidiPortBackends.h"
-#include "PipeWireClient.h"
-#include "AudioPump.h"
+#include "audio/PipeWireClient.h"
+#include "audio/AudioPump.h"
 
 #include <pipewire/filter.h>
 #include <spa/control/control.h>
@@ -19,11 +19,12 @@
 #include <cstring>
 #include <thread>
 
-namespace audio {
+namespace midi {
 
 namespace {
 
-using Lock = LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
+using audio::PipeWireClient;
+using Lock = audio::LoopLock<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
 
 constexpr const char* kMidiFormat = "8 bit raw midi";
 // One message in the buffer: the control's header, the bytes' header and
@@ -42,13 +43,15 @@ constexpr int kBuffers = 2;
 // How long the listener gets to set up its end of a new link.
 constexpr std::uint64_t kSettleCycles = 3;
 constexpr auto kSettleTime = std::chrono::milliseconds(50);
+// A graph that has just changed (a new link, a node come or gone) may skip a
+// few cycles, and then run a cycle without the listener: PipeWire 0.3.65 did
+// in one open of five here. Messages wait until the graph has run this many
+// cycles in a row.
+constexpr int kSteadyCycles = 2;
 
 class PipeWireMidiPort final : public MidiPort {
 public:
-    explicit PipeWireMidiPort(std::function<void(const std::string&)> lost) : lost_(std::move(lost))
-    {
-        spa_ringbuffer_init(&ring_);
-    }
+    PipeWireMidiPort() { spa_ringbuffer_init(&ring_); }
     ~PipeWireMidiPort() override;
 
     bool open(const std::string& target, std::string* why, PortFault* fault);
@@ -62,11 +65,13 @@ private:
     static void onProcess(void* self, spa_io_position* position);
     static void onLinkInfo(void* self, const pw_link_info* info);
     static void onIoChanged(void* self, void* port, std::uint32_t id, void* area, std::uint32_t size);
+    static void onListenerInfo(void* self, const pw_node_info* info);
     bool waitForLink(const std::string& name, std::string* why);
+    void waitForListenerNode(std::uint32_t node);
     void waitForListener();
-    void process();
+    void process(const spa_io_position* position);
+    bool steady(const spa_io_position* position);
 
-    std::function<void(const std::string&)> lost_;
     PipeWireClient client_;
     pw_filter* filter_ = nullptr;
     void* port_ = nullptr;
@@ -77,10 +82,13 @@ private:
     pw_link_events linkEvents_{};
     pw_link_state linkState_ = PW_LINK_STATE_INIT;  // under the loop lock
     std::string linkError_;
+    pw_node_state listenerState_ = PW_NODE_STATE_CREATING;  // under the loop lock
     bool opened_ = false;  // under the loop lock
     // The port is linked: a cycle without a buffer to write into then keeps
     // the messages for the next, where unlinked it lets them go.
     std::atomic<bool> linked_{false};
+    std::uint64_t nextPosition_ = 0;  // graph thread only
+    int steadyCycles_ = 0;            // graph thread only
     spa_ringbuffer ring_{};
     std::uint8_t queue_[kQueueBytes]{};
 };
@@ -131,10 +139,10 @@ bool PipeWireMidiPort::open(const std::string& target, std::string* why, PortFau
     return true;
 }
 
-// The daemon calls a link active once it has told both ends. The listener's
-// client sets its end up on its own thread after that, and what reaches the
-// link before then is lost to it: the program change of the open. A few
-// cycles give it the time.
+// The daemon calls a link active once it has told both ends. Each client sets
+// its end up on its own thread after that, and the graph takes some cycles
+// more to settle: what reaches the link before then is lost to the listener,
+// the program change of the open first.
 void PipeWireMidiPort::waitForListener()
 {
     const auto until = std::chrono::steady_clock::now() + kSettleTime;
@@ -250,7 +258,10 @@ bool PipeWireMidiPort::link(const std::string& target, std::string* why, PortFau
     linkEvents_.version = PW_VERSION_LINK_EVENTS;
     linkEvents_.info = &PipeWireMidiPort::onLinkInfo;
     pw_link_add_listener(reinterpret_cast<pw_link*>(link_), &linkListener_, &linkEvents_, this);
-    return waitForLink(input->nodeName + ":" + input->name, why);
+    if (!waitForLink(input->nodeName + ":" + input->name, why))
+        return false;
+    waitForListenerNode(input->node);
+    return true;
 }
 
 // Until the link has its buffers and runs, the graph would drop what the
@@ -268,6 +279,39 @@ bool PipeWireMidiPort::waitForLink(const std::string& name, std::string* why)
         }
     }
     return true;
+}
+
+// The daemon starts a listener that was idle once the link is active: it
+// tells the listener's client to set up its end, then to start, and calls
+// the node running when the client has done both. Until then the listener's
+// graph thread reads nothing of ours. A listener that already ran sets up a
+// new link at once; one that never starts hears nothing in any case.
+void PipeWireMidiPort::waitForListenerNode(std::uint32_t node)
+{
+    pw_registry* registry = pw_core_get_registry(client_.core(), PW_VERSION_REGISTRY, 0);
+    if (!registry)
+        return;
+    if (auto* proxy = static_cast<pw_proxy*>(pw_registry_bind(registry, node, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0))) {
+        pw_node_events events{};
+        events.version = PW_VERSION_NODE_EVENTS;
+        events.info = &PipeWireMidiPort::onListenerInfo;
+        spa_hook listener{};
+        pw_node_add_listener(reinterpret_cast<pw_node*>(proxy), &listener, &events, this);
+        while (listenerState_ != PW_NODE_STATE_RUNNING && listenerState_ != PW_NODE_STATE_ERROR)
+            if (!client_.wait())
+                break;
+        spa_hook_remove(&listener);
+        pw_proxy_destroy(proxy);
+    }
+    pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
+}
+
+void PipeWireMidiPort::onListenerInfo(void* self, const pw_node_info* info)
+{
+    auto* port = static_cast<PipeWireMidiPort*>(self);
+    if (info->change_mask & PW_NODE_CHANGE_MASK_STATE)
+        port->listenerState_ = info->state;
+    pw_thread_loop_signal(port->client_.loop(), false);
 }
 
 void PipeWireMidiPort::onLinkInfo(void* self, const pw_link_info* info)
@@ -290,8 +334,7 @@ void PipeWireMidiPort::onStateChanged(void* self, pw_filter_state, pw_filter_sta
     // A node that ran and then errs or disconnects has lost its daemon.
     if (port->opened_ && (state == PW_FILTER_STATE_ERROR || state == PW_FILTER_STATE_UNCONNECTED)) {
         port->opened_ = false;
-        if (port->lost_)
-            port->lost_(error ? error : "PipeWire disconnected");
+        port->lose(error && *error ? error : "PipeWire disconnected");
     }
     pw_thread_loop_signal(port->client_.loop(), false);
 }
@@ -307,11 +350,26 @@ bool PipeWireMidiPort::enqueue(const Message& message)
     return true;
 }
 
-void PipeWireMidiPort::onProcess(void* self, spa_io_position*) { static_cast<PipeWireMidiPort*>(self)->process(); }
+void PipeWireMidiPort::onProcess(void* self, spa_io_position* position)
+{
+    static_cast<PipeWireMidiPort*>(self)->process(position);
+}
 
-void PipeWireMidiPort::process()
+// Whether this cycle follows on from the ones before without a gap.
+bool PipeWireMidiPort::steady(const spa_io_position* position)
+{
+    if (!position)
+        return true;
+    const bool follows = position->clock.position == nextPosition_;
+    nextPosition_ = position->clock.position + position->clock.duration;
+    steadyCycles_ = follows ? std::min(steadyCycles_ + 1, kSteadyCycles) : 0;
+    return steadyCycles_ == kSteadyCycles;
+}
+
+void PipeWireMidiPort::process(const spa_io_position* position)
 {
     countCycle();
+    const bool graphSteady = steady(position);
     std::uint32_t index = 0;
     const auto queued = static_cast<std::uint32_t>(std::max(spa_ringbuffer_get_read_index(&ring_, &index), 0));
     pw_buffer* b = pw_filter_dequeue_buffer(port_);
@@ -326,6 +384,8 @@ void PipeWireMidiPort::process()
             pw_filter_queue_buffer(port_, b);
         return;
     }
+    // The listener gets empty cycles while the graph settles.
+    const std::uint32_t sendable = graphSteady ? queued : 0;
     spa_pod_builder builder{};
     const std::uint32_t room = std::min(data->maxsize, kCycleBytes);
     spa_pod_builder_init(&builder, data->data, room);
@@ -333,7 +393,7 @@ void PipeWireMidiPort::process()
     spa_pod_builder_push_sequence(&builder, &frame, 0);
     std::uint32_t taken = 0;
     // What does not fit in this cycle goes in the next one.
-    for (; taken + sizeof(Message) <= queued && builder.state.offset + kEventBytes <= room;
+    for (; taken + sizeof(Message) <= sendable && builder.state.offset + kEventBytes <= room;
          taken += sizeof(Message)) {
         Message message{};
         spa_ringbuffer_read_data(&ring_, queue_, kQueueBytes, (index + taken) & (kQueueBytes - 1), &message,
@@ -376,4 +436,4 @@ std::vector<std::string> listPipeWireMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi

@@ -4,7 +4,7 @@
 
 #include "MidiPort.h"
 
-namespace audio {
+namespace midi {
 
 std::unique_ptr<MidiPort> openPipeWireMidiPort(const MidiPortRequest& request, std::string* why, PortFault* fault);
 std::vector<std::string> listPipeWireMidiInputs();
@@ -20,11 +20,11 @@ bool targetMatches(const std::string& target, const std::string& node, const std
 template <class Port>
 std::unique_ptr<MidiPort> openPort(const MidiPortRequest& request, std::string* why, PortFault* fault)
 {
-    auto port = std::make_unique<Port>(request.lost);
+    auto port = std::make_unique<Port>();
     if (!port->open(request.target, why, fault))
         return nullptr;
     *fault = PortFault::none;
     return port;
 }
 
-}  // namespace audio
+}  // namespace midi

@@ -12,10 +12,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
-namespace audio {
+namespace midi {
 
 namespace {
 
@@ -64,7 +65,7 @@ std::vector<std::string> midiInputs(jack_client_t* client)
 
 class JackMidiPort final : public MidiPort {
 public:
-    explicit JackMidiPort(std::function<void(const std::string&)> lost) : onLost_(std::move(lost)) {}
+    JackMidiPort() = default;
     ~JackMidiPort() override;
 
     bool open(const std::string& target, std::string* why, PortFault* fault);
@@ -72,11 +73,11 @@ public:
 private:
     bool enqueue(const Message& message) override;
     bool link(const std::string& target, std::string* why, PortFault* fault);
+    bool waitForConnection(const std::string& input, std::string* why) const;
     static int onProcess(jack_nframes_t frames, void* self);
     static void onShutdown(jack_status_t, const char* reason, void* self);
     void process(jack_nframes_t frames);
 
-    std::function<void(const std::string&)> onLost_;
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
@@ -137,10 +138,27 @@ bool JackMidiPort::link(const std::string& target, std::string* why, PortFault* 
             *why = "cannot connect to " + input;
             return false;
         }
-        return true;
+        return waitForConnection(input, why);
     }
     *fault = PortFault::noTarget;
     *why = "no MIDI input matches \"" + target + "\"";
+    return false;
+}
+
+// jack_connect returns once the server has the connection, but the cycles go
+// on with the graph they had until one begins with the new one (later still
+// when a client was late): what is queued before then goes out to nobody,
+// the program change of the open first. jack_port_connected_to answers from
+// the graph the cycles use.
+bool JackMidiPort::waitForConnection(const std::string& input, std::string* why) const
+{
+    // As long as a busy server may go on with the old graph.
+    constexpr std::chrono::seconds kSwitchTime{2};
+    const auto connected = [&] { return jack_port_connected_to(port_, input.c_str()) > 0; };
+    waitForGraph(connected, kSwitchTime);
+    if (connected())
+        return true;
+    *why = "the connection to " + input + " did not start";
     return false;
 }
 
@@ -172,12 +190,12 @@ void JackMidiPort::process(jack_nframes_t frames)
     }
 }
 
+// JACK asks this to be async-signal-safe: it only notes the loss.
 void JackMidiPort::onShutdown(jack_status_t, const char* reason, void* self)
 {
     auto* port = static_cast<JackMidiPort*>(self);
     port->gone_ = true;
-    if (port->onLost_)
-        port->onLost_(std::string("the JACK server went away") + (reason && *reason ? ": " + std::string(reason) : ""));
+    port->lose("the JACK server went away", reason);
 }
 
 }  // namespace
@@ -198,4 +216,4 @@ std::vector<std::string> listJackMidiInputs()
     return inputs;
 }
 
-}  // namespace audio
+}  // namespace midi
