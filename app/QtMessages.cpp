@@ -1,9 +1,10 @@
 #include "QtMessages.h"
 
+#include "Console.h"
+
 #include <QString>
 #include <QtGlobal>
 
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -34,8 +35,7 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext&, const QString& m
         // connect to display"); the fatal one only says that Qt gave up.
         reason = firstLine(lastWarning.isEmpty() ? message : lastWarning);
     }
-    std::fprintf(stderr, "plinkora: cannot start: %s\n", qPrintable(reason));
-    std::fflush(stderr);
+    console::write(stderr, QStringLiteral("plinkora: cannot start: %1\n").arg(reason));
     std::_Exit(kCannotStartExitCode);
 }
 
