@@ -1,7 +1,7 @@
-// A winmm.dll for the Windows tests: MIDI output device 0 that writes every
-// call, with its arguments and its result, as one line to the file named by
-// PLINKORA_WINMM_LOG (else winmm-calls.log in the current directory). Lines
-// are written unbuffered, so a process that dies leaves what it did.
+// A winmm.dll for the Windows tests: three named MIDI output devices that
+// write every call, with its arguments and its result, as one line to the file
+// named by PLINKORA_WINMM_LOG (else winmm-calls.log in the current directory).
+// Lines are written unbuffered, so a process that dies leaves what it did.
 //
 // Qt's own imports from winmm.dll are answered as a machine without them
 // would: no multimedia timers (Qt falls back to window timers), no sounds.
@@ -12,12 +12,16 @@
 
 namespace {
 
-// Above 32 bits: a handle that lost its upper half shows in the log.
-const auto kDevice0 = reinterpret_cast<HANDLE>(0x5EC0DE00D0ULL);
+// Above 32 bits: a handle that lost its upper half shows in the log. Device
+// N's handle is this plus N.
+constexpr unsigned long long kDevice0 = 0x5EC0DE00D0ULL;
+// Two share "synth", so a part of a name can match more than one.
+constexpr const wchar_t* kNames[] = {L"Recording Wavetable Synth", L"Recording Loopback Port", L"Recording Soft Synth"};
+constexpr UINT kDevices = sizeof kNames / sizeof kNames[0];
 
 constexpr UINT kNoError = 0, kBadDeviceId = 2, kInvalidHandle = 5, kInvalidParam = 11;
 
-bool deviceOpen = false;
+bool deviceOpen[kDevices] = {};
 
 void record(const char* format, ...)
 {
@@ -38,7 +42,18 @@ void record(const char* format, ...)
     CloseHandle(file);
 }
 
-UINT useDevice(HANDLE handle) { return deviceOpen && handle == kDevice0 ? kNoError : kInvalidHandle; }
+// The device a handle names, or kDevices.
+UINT deviceOf(HANDLE handle)
+{
+    const auto value = reinterpret_cast<unsigned long long>(handle);
+    return value >= kDevice0 && value < kDevice0 + kDevices ? static_cast<UINT>(value - kDevice0) : kDevices;
+}
+
+UINT useDevice(HANDLE handle)
+{
+    const UINT device = deviceOf(handle);
+    return device < kDevices && deviceOpen[device] ? kNoError : kInvalidHandle;
+}
 
 }  // namespace
 
@@ -49,9 +64,9 @@ UINT WINAPI recMidiOutOpen(HANDLE* handle, UINT deviceId, DWORD_PTR callback, DW
     UINT result = kBadDeviceId;
     if (!handle)
         result = kInvalidParam;
-    else if (deviceId == 0) {
-        *handle = kDevice0;
-        deviceOpen = true;
+    else if (deviceId < kDevices) {
+        *handle = reinterpret_cast<HANDLE>(kDevice0 + deviceId);
+        deviceOpen[deviceId] = true;
         result = kNoError;
     }
     record("midiOutOpen device %u callback %#llx instance %#llx flags %#lx = %u handle %#llx\n", deviceId,
@@ -71,8 +86,32 @@ UINT WINAPI recMidiOutShortMsg(HANDLE handle, DWORD message)
 UINT WINAPI recMidiOutClose(HANDLE handle)
 {
     const UINT result = useDevice(handle);
-    deviceOpen = deviceOpen && result != kNoError;
+    if (result == kNoError)
+        deviceOpen[deviceOf(handle)] = false;
     record("midiOutClose handle %#llx = %u\n", reinterpret_cast<unsigned long long>(handle), result);
+    return result;
+}
+
+UINT WINAPI recMidiOutGetNumDevs()
+{
+    record("midiOutGetNumDevs = %u\n", kDevices);
+    return kDevices;
+}
+
+UINT WINAPI recMidiOutGetDevCapsW(UINT_PTR deviceId, MIDIOUTCAPSW* caps, UINT size)
+{
+    UINT result = kNoError;
+    if (deviceId >= kDevices)
+        result = kBadDeviceId;
+    else if (!caps || size < sizeof *caps)
+        result = kInvalidParam;
+    else {
+        *caps = MIDIOUTCAPSW{};
+        lstrcpynW(caps->szPname, kNames[deviceId], MAXPNAMELEN);
+        caps->wTechnology = MOD_SWSYNTH;
+        caps->wChannelMask = 0xFFFF;
+    }
+    record("midiOutGetDevCapsW device %llu size %u = %u\n", static_cast<unsigned long long>(deviceId), size, result);
     return result;
 }
 
