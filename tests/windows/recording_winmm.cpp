@@ -15,7 +15,7 @@ namespace {
 // Above 32 bits: a handle that lost its upper half shows in the log. Device
 // N's handle is this plus N.
 constexpr unsigned long long kDevice0 = 0x5EC0DE00D0ULL;
-// Two share "synth", so a part of a name can match more than one.
+// Two share "synth": a part of a name may match more than one.
 constexpr const wchar_t* kNames[] = {L"Recording Wavetable Synth", L"Recording Loopback Port", L"Recording Soft Synth"};
 constexpr UINT kDevices = sizeof kNames / sizeof kNames[0];
 
@@ -42,18 +42,14 @@ void record(const char* format, ...)
     CloseHandle(file);
 }
 
-// The device a handle names, or kDevices.
+// The open device a handle names, or kDevices.
 UINT deviceOf(HANDLE handle)
 {
-    const auto value = reinterpret_cast<unsigned long long>(handle);
-    return value >= kDevice0 && value < kDevice0 + kDevices ? static_cast<UINT>(value - kDevice0) : kDevices;
+    const auto device = reinterpret_cast<unsigned long long>(handle) - kDevice0;
+    return device < kDevices && deviceOpen[device] ? static_cast<UINT>(device) : kDevices;
 }
 
-UINT useDevice(HANDLE handle)
-{
-    const UINT device = deviceOf(handle);
-    return device < kDevices && deviceOpen[device] ? kNoError : kInvalidHandle;
-}
+UINT useDevice(HANDLE handle) { return deviceOf(handle) < kDevices ? kNoError : kInvalidHandle; }
 
 }  // namespace
 
@@ -92,27 +88,18 @@ UINT WINAPI recMidiOutClose(HANDLE handle)
     return result;
 }
 
-UINT WINAPI recMidiOutGetNumDevs()
-{
-    record("midiOutGetNumDevs = %u\n", kDevices);
-    return kDevices;
-}
+// The devices' queries are not recorded: they open nothing.
+UINT WINAPI recMidiOutGetNumDevs() { return kDevices; }
 
 UINT WINAPI recMidiOutGetDevCapsW(UINT_PTR deviceId, MIDIOUTCAPSW* caps, UINT size)
 {
-    UINT result = kNoError;
     if (deviceId >= kDevices)
-        result = kBadDeviceId;
-    else if (!caps || size < sizeof *caps)
-        result = kInvalidParam;
-    else {
-        *caps = MIDIOUTCAPSW{};
-        lstrcpynW(caps->szPname, kNames[deviceId], MAXPNAMELEN);
-        caps->wTechnology = MOD_SWSYNTH;
-        caps->wChannelMask = 0xFFFF;
-    }
-    record("midiOutGetDevCapsW device %llu size %u = %u\n", static_cast<unsigned long long>(deviceId), size, result);
-    return result;
+        return kBadDeviceId;
+    if (!caps || size < sizeof *caps)
+        return kInvalidParam;
+    *caps = MIDIOUTCAPSW{};
+    lstrcpynW(caps->szPname, kNames[deviceId], MAXPNAMELEN);
+    return kNoError;
 }
 
 UINT WINAPI recTimeSetEvent(UINT delay, UINT resolution, void* callback, DWORD_PTR user, UINT flags)

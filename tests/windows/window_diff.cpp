@@ -133,11 +133,10 @@ bool readsAsSemicolon(const char* picture, const Points& ink)
             runs.push_back(1);
         else if (p->y() != std::prev(p)->y())
             ++runs.back();
-    if (runs.size() == 2 && runs[1] > runs[0])
-        return true;
-    std::printf("  key ;, %s: reads as a colon (%zu runs of rows, the last %d high)\n", picture, runs.size(),
-                runs.empty() ? 0 : runs.back());
-    return false;
+    const bool semicolon = runs.size() == 2 && runs[1] > runs[0];
+    if (!semicolon)
+        std::printf("  key ;, %s: reads as a colon\n", picture);
+    return semicolon;
 }
 
 bool keepsToRule(const char* name, std::size_t differing, QRect area)

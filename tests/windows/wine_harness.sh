@@ -11,16 +11,14 @@
 #                                 winmm.dll sees go to $WINE_CALLS
 #   wine_answer EXE [ARG...]      run EXE to its end with the recording winmm.dll (an
 #                                 answer, no window): $WINE_STATUS, $WINE_OUT, $WINE_ERR
-#   wine_expect_calls EXPECTED    the recorded calls on a device (open, message, close)
-#                                 are exactly the lines of the file EXPECTED, or fail
-#                                 showing the difference
+#   wine_expect_calls EXPECTED    the recorded midiOut calls are exactly the lines of
+#                                 the file EXPECTED, or fail showing the difference
 #   wine_other_windows            names of visible windows other than the program's
 #                                 (a message box, a crash dialog)
 #   wine_prefix_path WINPATH      the Linux path of a path in the prefix (C:\...)
 #   wine_run EXE [ARG...]         run a Windows program to its end (installer, reg)
 #   wine_start_recorded EXE [ARG...]  launch with the recording winmm.dll, wait for the
-#                                 window and the open of device $WINE_DEVICE (0 unless
-#                                 set), focus it
+#                                 window and the open of device $WINE_DEVICE, focus it
 #   wine_play K...                press the computer keys of piano keys K (0..35)
 #   wine_quit_recorded KEYS LAST  quit with KEYS (Escape, alt+F4): exactly the calls
 #                                 expected since the start, LAST's note-off and a close
@@ -94,12 +92,10 @@ wine_answer()
     WINE_OUT=$(tr -d '\r' <"$E2E_DIR/out") WINE_ERR=$(tr -d '\r' <"$E2E_DIR/err")
 }
 
-_wine_device_calls() { grep -E '^midiOut(Open|ShortMsg|Close) ' "$WINE_CALLS" 2>/dev/null; }
-
 wine_expect_calls()
 {
     local calls
-    calls=$(_wine_device_calls)
+    calls=$(grep '^midiOut' "$WINE_CALLS" 2>/dev/null)
     if ! diff -u "$1" - <<<"$calls" >"$E2E_DIR/calls.diff"; then
         e2e_fail "not the calls expected (- expected, + made):"$'\n'"$(cat "$E2E_DIR/calls.diff")"
     fi
@@ -157,7 +153,7 @@ wine_start_recorded()
     e2e_focus
 }
 
-_wine_calls_at_least() { (($(_wine_device_calls | wc -l) >= $1)); }
+_wine_calls_at_least() { (($(grep -c '^midiOut' "$WINE_CALLS" 2>/dev/null) >= $1)); }
 
 # Presses the piano keys given by index, each expected to send its note-on.
 wine_play()
