@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "CommandLinePlatform.h"
+#include "Console.h"
 #include "midi/MidiOut.h"
 
 #include <QCommandLineParser>
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace {
 
@@ -45,21 +48,16 @@ const QCommandLineOption& versionOption()
 
 const QCommandLineOption& midiOutOption()
 {
-    static const QCommandLineOption option(
-        QStringLiteral("midi-out"),
-        QStringLiteral("What MIDI output device 0 is: synth (the built-in synthesizer, the default), or pipewire or "
-                       "jack (a MIDI port \"Plinkora\" that other programs connect to), linked to the first MIDI "
-                       "input whose name contains TARGET when written pipewire:TARGET or jack:TARGET."),
-        QStringLiteral("output"));
+    static const QCommandLineOption option(QStringLiteral("midi-out"),
+                                           QString::fromUtf8(commandline::kPlatformText.midiOut),
+                                           QString::fromUtf8(commandline::kPlatformText.midiOutValue));
     return option;
 }
 
 const QCommandLineOption& listMidiOutputsOption()
 {
-    static const QCommandLineOption option(
-        QStringLiteral("list-midi-outputs"),
-        QStringLiteral("Print what --midi-out can be, one a line: synth, then the MIDI inputs found on PipeWire and "
-                       "JACK, and exit."));
+    static const QCommandLineOption option(QStringLiteral("list-midi-outputs"),
+                                           QString::fromUtf8(commandline::kPlatformText.listMidiOutputs));
     return option;
 }
 
@@ -85,8 +83,7 @@ QStringList argumentList(int argc, char** argv)
 
 int print(std::FILE* stream, const QString& text, int status)
 {
-    std::fputs(qPrintable(text), stream);
-    if (std::fflush(stream) == 0 && !std::ferror(stream))
+    if (console::write(stream, text))
         return status;
     // `plinkora --version > /dev/full` must not pass for a success.
     std::fprintf(stderr, "plinkora: cannot write: %s\n", std::strerror(errno));
@@ -118,15 +115,37 @@ QString usageError(const QCommandLineParser& parser, const QStringList& argument
     return text.isEmpty() ? text : text.front().toLower() + text.mid(1);
 }
 
+// --list-midi-outputs, or the choice of --midi-out: asks the system, which
+// may fail (on Windows, winmm.dll may be missing).
+std::optional<int> answerMidiOutput(const QCommandLineParser& parser)
+{
+    try {
+        if (parser.isSet(listMidiOutputsOption())) {
+            QString text;
+            for (const std::string& choice : midi::outputChoices())
+                text += QString::fromStdString(choice) + QLatin1Char('\n');
+            return print(stdout, text, 0);
+        }
+        const std::string refused = midi::chooseOutput(parser.value(midiOutOption()).toStdString());
+        if (refused.empty())
+            return std::nullopt;
+        return print(stderr,
+                     QStringLiteral("plinkora: %1%2\n")
+                         .arg(QString::fromStdString(refused), QString::fromUtf8(commandline::kPlatformText.refusedOutput)),
+                     kUsageExitCode);
+    } catch (const std::exception& error) {
+        return print(stderr, QStringLiteral("plinkora: cannot start: %1\n").arg(QString::fromLocal8Bit(error.what())), 1);
+    }
+}
+
 void describe(QCommandLineParser& parser)
 {
     // Qt's own options are single-dash words (-platform, -reverse).
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "A three-octave piano for the computer keyboard and mouse.\n"
-        "Play the keys printed on the piano keys; F1-F12 choose the instrument, Esc quits.\n"
-        "Qt's standard options (-platform, -display, -style ...) are passed on to Qt.\n"
-        "See plinkora(1)."));
+    parser.setApplicationDescription(
+        QStringLiteral("A three-octave piano for the computer keyboard and mouse.\n"
+                       "Play the keys printed on the piano keys; F1-F12 choose the instrument, Esc quits.\n")
+        + QString::fromUtf8(commandline::kPlatformText.closing));
     parser.addOption(helpOption());
     parser.addOption(versionOption());
     parser.addOption(midiOutOption());
@@ -159,19 +178,7 @@ std::optional<int> answerCommandLine(int argc, char** argv)
     }
     if (parser.isSet(versionOption()))
         return print(stdout, QStringLiteral("plinkora " PLINKORA_VERSION "\n"), 0);
-    if (parser.isSet(listMidiOutputsOption())) {
-        QString text;
-        for (const std::string& choice : midi::outputChoices())
-            text += QString::fromStdString(choice) + QLatin1Char('\n');
-        return print(stdout, text, 0);
-    }
-    if (parser.isSet(midiOutOption())) {
-        const std::string refused = midi::chooseOutput(parser.value(midiOutOption()).toStdString());
-        if (!refused.empty())
-            return print(stderr,
-                         QStringLiteral("plinkora: %1 (try plinkora --list-midi-outputs)\n")
-                             .arg(QString::fromStdString(refused)),
-                         kUsageExitCode);
-    }
+    if (parser.isSet(listMidiOutputsOption()) || parser.isSet(midiOutOption()))
+        return answerMidiOutput(parser);
     return std::nullopt;
 }

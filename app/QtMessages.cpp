@@ -1,9 +1,10 @@
 #include "QtMessages.h"
 
+#include "Console.h"
+
 #include <QString>
 #include <QtGlobal>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -61,8 +62,7 @@ void handleQtMessage(QtMsgType type, const QMessageLogContext& context, const QS
         std::lock_guard lock(warningsMutex);
         reason = reasonToGiveUp(message);
     }
-    std::fprintf(stderr, "plinkora: cannot start: %s\n", qPrintable(reason));
-    std::fflush(stderr);
+    console::write(stderr, QStringLiteral("plinkora: cannot start: %1\n").arg(reason));
     std::_Exit(kCannotStartExitCode);
 }
 

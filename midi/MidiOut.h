@@ -46,20 +46,24 @@ protected:
     OutputPort& operator=(const OutputPort&) = delete;
 };
 
-// The platform's own MIDI output: WinMM on Windows; elsewhere what
-// chooseOutput() picked, by default the embedded synthesizer. Lives until the
+// The platform's own MIDI output, as chooseOutput() made it: WinMM on
+// Windows; elsewhere by default the embedded synthesizer. Lives until the
 // program ends.
 OutputPort& platformOutput();
 
-// Where the platform leaves device 0 to us: "synth" (the embedded
-// synthesizer), or a server that midiPortServers() names (a MIDI
-// port of ours that other programs listen to), either followed by ":TARGET"
-// to link the port to the first MIDI input whose name contains TARGET. Before the first use of
-// platformOutput(); an empty answer when taken, else why not.
+// Chooses what device 0 is, before the first use of platformOutput(). On
+// Windows: one of the system's MIDI output devices, by its number or by a
+// part of its name (the first device whose name contains it, in any case).
+// Elsewhere: "synth" (the embedded synthesizer), or a server that
+// midiPortServers() names (a MIDI port of ours that other programs
+// listen to), either followed by ":TARGET" to link the port to the first MIDI
+// input whose name contains TARGET. An empty answer when taken, else why not.
 std::string chooseOutput(const std::string& choice);
 
-// What device 0 can be, in the form chooseOutput() takes: "synth", then the
-// MIDI inputs found on the running servers. Empty where the platform decides.
+// What device 0 can be, one line each, for the user to read. On Windows the
+// system's MIDI output devices ("0: name"), device 0 first; elsewhere the
+// forms chooseOutput() takes: "synth", then the MIDI inputs found on the
+// running servers.
 std::vector<std::string> outputChoices();
 
 // Lets the platform's output get ready in the background (the embedded

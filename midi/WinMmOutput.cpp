@@ -1,4 +1,4 @@
-// MIDI output through the Windows multimedia library. winmm.dll and its three
+// MIDI output through the Windows multimedia library. winmm.dll and its
 // functions are looked up by name at their first call, so a system without
 // them fails the call (a run-time error) instead of refusing to start.
 
@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +19,8 @@ using MidiOutOpenFn = UINT(WINAPI*)(HANDLE* handle, UINT deviceId, DWORD_PTR cal
                                     DWORD flags);
 using MidiOutShortMsgFn = UINT(WINAPI*)(HANDLE handle, DWORD message);
 using MidiOutCloseFn = UINT(WINAPI*)(HANDLE handle);
+using MidiOutGetNumDevsFn = UINT(WINAPI*)();
+using MidiOutGetDevCapsWFn = UINT(WINAPI*)(UINT_PTR deviceId, MIDIOUTCAPSW* caps, UINT size);
 
 template <typename Fn>
 Fn lookUp(const char* name)
@@ -32,6 +36,15 @@ Fn lookUp(const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(entry));
 }
 
+std::string utf8(const wchar_t* text, int length)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, length, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
 }  // namespace
 
 Status WinMmOutput::open(Handle* handle, std::uint32_t deviceId)
@@ -39,7 +52,7 @@ Status WinMmOutput::open(Handle* handle, std::uint32_t deviceId)
     static const auto midiOutOpen = lookUp<MidiOutOpenFn>("midiOutOpen");
     HANDLE opened = nullptr;
     // Callback, instance and flags 0: CALLBACK_NULL, no notifications.
-    const UINT result = midiOutOpen(&opened, deviceId, 0, 0, 0);
+    const UINT result = midiOutOpen(&opened, deviceId == 0 ? device0_ : deviceId, 0, 0, 0);
     *handle = reinterpret_cast<Handle>(opened);
     return result;
 }
@@ -54,6 +67,23 @@ Status WinMmOutput::close(Handle handle)
 {
     static const auto midiOutClose = lookUp<MidiOutCloseFn>("midiOutClose");
     return midiOutClose(reinterpret_cast<HANDLE>(handle));
+}
+
+std::vector<std::string> WinMmOutput::deviceNames()
+{
+    static const auto midiOutGetNumDevs = lookUp<MidiOutGetNumDevsFn>("midiOutGetNumDevs");
+    static const auto midiOutGetDevCapsW = lookUp<MidiOutGetDevCapsWFn>("midiOutGetDevCapsW");
+    std::vector<std::string> names;
+    const UINT count = midiOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        MIDIOUTCAPSW caps{};
+        // A device that went away since it was counted keeps its number.
+        if (midiOutGetDevCapsW(id, &caps, sizeof caps) != 0)
+            names.emplace_back("(no name)");
+        else
+            names.push_back(utf8(caps.szPname, static_cast<int>(wcsnlen(caps.szPname, MAXPNAMELEN))));
+    }
+    return names;
 }
 
 }  // namespace midi

@@ -1,5 +1,8 @@
 #include "KeyFont.h"
 
+#include "KeyFontPlatform.h"
+
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStringList>
@@ -15,8 +18,11 @@ const QString kFamily = QStringLiteral("Tahoma");
 // so the faces look the same on every machine.
 bool registerEmbedded()
 {
-    static const bool registered =
-        QFontDatabase::addApplicationFont(QStringLiteral(":/plinkora/fonts/tahomabd.ttf")) >= 0;
+    static const bool registered = [] {
+        QFile file(QStringLiteral(":/plinkora/fonts/tahomabd.ttf"));
+        return file.open(QIODevice::ReadOnly)
+               && QFontDatabase::addApplicationFontFromData(forTextEngine(file.readAll())) >= 0;
+    }();
     return registered;
 }
 

@@ -24,8 +24,7 @@ if [[ ! -f $prefix/plinkora-ready ]]; then
     WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
         "$WINE" wineboot -i >"$E2E_DIR/wineboot.log" 2>&1 || e2e_fail "wineboot failed: $(tail "$E2E_DIR/wineboot.log")"
     # Font smoothing as Windows has it out of the box (ClearType; Wine's own
-    # default is the older standard smoothing, under which the monochrome key
-    # font loses the tail of ";").
+    # default is the older standard smoothing).
     WINEPREFIX=$prefix WINEDEBUG=-all "$WINE" reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType \
         /t REG_DWORD /d 2 /f >>"$E2E_DIR/wineboot.log" 2>&1 || e2e_fail "cannot set ClearType: $(tail "$E2E_DIR/wineboot.log")"
     WINEPREFIX=$prefix "$WINESERVER" -w

@@ -1,7 +1,7 @@
-// A winmm.dll for the Windows tests: MIDI output device 0 that writes every
-// call, with its arguments and its result, as one line to the file named by
-// PLINKORA_WINMM_LOG (else winmm-calls.log in the current directory). Lines
-// are written unbuffered, so a process that dies leaves what it did.
+// A winmm.dll for the Windows tests: three named MIDI output devices that
+// write every call, with its arguments and its result, as one line to the file
+// named by PLINKORA_WINMM_LOG (else winmm-calls.log in the current directory).
+// Lines are written unbuffered, so a process that dies leaves what it did.
 //
 // Qt's own imports from winmm.dll are answered as a machine without them
 // would: no multimedia timers (Qt falls back to window timers), no sounds.
@@ -12,12 +12,16 @@
 
 namespace {
 
-// Above 32 bits: a handle that lost its upper half shows in the log.
-const auto kDevice0 = reinterpret_cast<HANDLE>(0x5EC0DE00D0ULL);
+// Above 32 bits: a handle that lost its upper half shows in the log. Device
+// N's handle is this plus N.
+constexpr unsigned long long kDevice0 = 0x5EC0DE00D0ULL;
+// Two share "synth": a part of a name may match more than one.
+constexpr const wchar_t* kNames[] = {L"Recording Wavetable Synth", L"Recording Loopback Port", L"Recording Soft Synth"};
+constexpr UINT kDevices = sizeof kNames / sizeof kNames[0];
 
 constexpr UINT kNoError = 0, kBadDeviceId = 2, kInvalidHandle = 5, kInvalidParam = 11;
 
-bool deviceOpen = false;
+bool deviceOpen[kDevices] = {};
 
 void record(const char* format, ...)
 {
@@ -38,7 +42,14 @@ void record(const char* format, ...)
     CloseHandle(file);
 }
 
-UINT useDevice(HANDLE handle) { return deviceOpen && handle == kDevice0 ? kNoError : kInvalidHandle; }
+// The open device a handle names, or kDevices.
+UINT deviceOf(HANDLE handle)
+{
+    const auto device = reinterpret_cast<unsigned long long>(handle) - kDevice0;
+    return device < kDevices && deviceOpen[device] ? static_cast<UINT>(device) : kDevices;
+}
+
+UINT useDevice(HANDLE handle) { return deviceOf(handle) < kDevices ? kNoError : kInvalidHandle; }
 
 }  // namespace
 
@@ -49,9 +60,9 @@ UINT WINAPI recMidiOutOpen(HANDLE* handle, UINT deviceId, DWORD_PTR callback, DW
     UINT result = kBadDeviceId;
     if (!handle)
         result = kInvalidParam;
-    else if (deviceId == 0) {
-        *handle = kDevice0;
-        deviceOpen = true;
+    else if (deviceId < kDevices) {
+        *handle = reinterpret_cast<HANDLE>(kDevice0 + deviceId);
+        deviceOpen[deviceId] = true;
         result = kNoError;
     }
     record("midiOutOpen device %u callback %#llx instance %#llx flags %#lx = %u handle %#llx\n", deviceId,
@@ -71,9 +82,24 @@ UINT WINAPI recMidiOutShortMsg(HANDLE handle, DWORD message)
 UINT WINAPI recMidiOutClose(HANDLE handle)
 {
     const UINT result = useDevice(handle);
-    deviceOpen = deviceOpen && result != kNoError;
+    if (result == kNoError)
+        deviceOpen[deviceOf(handle)] = false;
     record("midiOutClose handle %#llx = %u\n", reinterpret_cast<unsigned long long>(handle), result);
     return result;
+}
+
+// The devices' queries are not recorded: they open nothing.
+UINT WINAPI recMidiOutGetNumDevs() { return kDevices; }
+
+UINT WINAPI recMidiOutGetDevCapsW(UINT_PTR deviceId, MIDIOUTCAPSW* caps, UINT size)
+{
+    if (deviceId >= kDevices)
+        return kBadDeviceId;
+    if (!caps || size < sizeof *caps)
+        return kInvalidParam;
+    *caps = MIDIOUTCAPSW{};
+    lstrcpynW(caps->szPname, kNames[deviceId], MAXPNAMELEN);
+    return kNoError;
 }
 
 UINT WINAPI recTimeSetEvent(UINT delay, UINT resolution, void* callback, DWORD_PTR user, UINT flags)

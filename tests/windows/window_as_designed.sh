@@ -3,9 +3,12 @@
 # centred, its banner the banner picture and its key panel, but for the
 # printed text, the Linux build's reference picture, pixel for pixel by
 # tst_keyfaces' rule; the text is the same characters in the same places and
-# shapes to within a pixel (plinkora-window-diff says which keys differ where).
+# shapes to within a pixel (plinkora-window-diff says which keys differ where),
+# with the desktop's font smoothing ClearType (Windows' default) or standard
+# (Wine's; a GUI program then draws monochrome text through another path).
 #   PLINKORA_EXE=... PLINKORA_WINEPREFIX=... PLINKORA_X11PROBE=... \
-#   PLINKORA_WINDOW_DIFF=... PLINKORA_BANNER=... PLINKORA_PANEL_REFERENCE=... window_as_designed.sh
+#   PLINKORA_WINDOW_DIFF=... PLINKORA_BANNER=... PLINKORA_PANEL_REFERENCE=... \
+#   window_as_designed.sh cleartype|standard
 set -u
 source "$(dirname "${BASH_SOURCE[0]}")/wine_harness.sh"
 
@@ -15,10 +18,14 @@ readonly SCREEN_W=1280 SCREEN_H=1024 WINDOW_W=571 WINDOW_H=264
 # 14 pixels = 11; Windows takes usWinAscent, 2049/2048 of 14 = 14. Text
 # printed at the same drawing position lands 3 rows lower on Windows.
 readonly TEXT_OFFSET=3
+declare -A SMOOTHING=([standard]=1 [cleartype]=2)
+readonly TYPE=${SMOOTHING[${1:-cleartype}]:?cleartype or standard}
 
 e2e_require_probe
 wine_init
 e2e_start_x "${SCREEN_W}x${SCREEN_H}x24"
+wine_run reg add 'HKCU\Control Panel\Desktop' /v FontSmoothingType /t REG_DWORD /d "$TYPE" /f >/dev/null 2>&1 ||
+    e2e_fail "cannot set the font smoothing"
 wine_winmm wine
 wine_launch "${PLINKORA_EXE:?path of Plinkora.exe}"
 e2e_wait_window 60

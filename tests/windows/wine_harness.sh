@@ -9,14 +9,16 @@
 #                                 (the prefix's system32 holds it) or Wine's own
 #   wine_launch EXE [ARG...]      e2e_launch through wine64; the calls the recording
 #                                 winmm.dll sees go to $WINE_CALLS
+#   wine_answer EXE [ARG...]      run EXE to its end with the recording winmm.dll (an
+#                                 answer, no window): $WINE_STATUS, $WINE_OUT, $WINE_ERR
 #   wine_expect_calls EXPECTED    the recorded midiOut calls are exactly the lines of
 #                                 the file EXPECTED, or fail showing the difference
 #   wine_other_windows            names of visible windows other than the program's
 #                                 (a message box, a crash dialog)
 #   wine_prefix_path WINPATH      the Linux path of a path in the prefix (C:\...)
 #   wine_run EXE [ARG...]         run a Windows program to its end (installer, reg)
-#   wine_start_recorded EXE       launch with the recording winmm.dll, wait for the window
-#                                 and the open of device 0, focus it
+#   wine_start_recorded EXE [ARG...]  launch with the recording winmm.dll, wait for the
+#                                 window and the open of device $WINE_DEVICE, focus it
 #   wine_play K...                press the computer keys of piano keys K (0..35)
 #   wine_quit_recorded KEYS LAST  quit with KEYS (Escape, alt+F4): exactly the calls
 #                                 expected since the start, LAST's note-off and a close
@@ -26,8 +28,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
 
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
-# What the recording winmm.dll answers, and so what the scenarios expect.
-readonly WINE_DEVICE0_HANDLE=0x5ec0de00d0
+# What the recording winmm.dll answers, and so what the scenarios expect: its
+# devices, and the handle of device N, 0x5ec0de00d0 + N.
+readonly WINE_DEVICE_NAMES=("Recording Wavetable Synth" "Recording Loopback Port" "Recording Soft Synth")
+WINE_DEVICE=0
 
 wine_init()
 {
@@ -77,6 +81,17 @@ wine_launch()
 
 wine_run() { WINEDLLOVERRIDES=$WINE_DLLS "$WINE" "$@"; }
 
+wine_answer()
+{
+    rm -f "$WINE_CALLS"
+    wine_winmm recording
+    WINEDLLOVERRIDES=$WINE_DLLS PLINKORA_WINMM_LOG=$(_wine_dos_path "$WINE_CALLS") \
+        timeout 60 "$WINE" "$@" >"$E2E_DIR/out" 2>"$E2E_DIR/err"
+    WINE_STATUS=$?
+    # The C runtime writes Windows' line ends.
+    WINE_OUT=$(tr -d '\r' <"$E2E_DIR/out") WINE_ERR=$(tr -d '\r' <"$E2E_DIR/err")
+}
+
 wine_expect_calls()
 {
     local calls
@@ -102,18 +117,20 @@ wine_prefix_path()
 }
 
 # The MIDI short messages of the scenarios, as the recording winmm.dll logs them.
+_wine_handle() { printf '%#x' $((0x5ec0de00d0 + WINE_DEVICE)); }
+
 wine_open_calls()
 {
     printf 'midiOutClose handle 0 = 5\n'
-    printf 'midiOutOpen device 0 callback 0 instance 0 flags 0 = 0 handle %s\n' "$WINE_DEVICE0_HANDLE"
+    printf 'midiOutOpen device %d callback 0 instance 0 flags 0 = 0 handle %s\n' "$WINE_DEVICE" "$(_wine_handle)"
     wine_message_call 0xc0
 }
 
-wine_message_call() { printf 'midiOutShortMsg handle %s message %#010x = 0\n' "$WINE_DEVICE0_HANDLE" "$1"; }
+wine_message_call() { printf 'midiOutShortMsg handle %s message %#010x = 0\n' "$(_wine_handle)" "$1"; }
 wine_note_on() { wine_message_call $((0x640090 + $1 * 256)); }
 wine_note_off() { wine_message_call $((0x80 + $1 * 256)); }
 wine_program_change() { wine_message_call $((0xc0 + $1 * 256)); }
-wine_close_call() { printf 'midiOutClose handle %s = 0\n' "$WINE_DEVICE0_HANDLE"; }
+wine_close_call() { printf 'midiOutClose handle %s = 0\n' "$(_wine_handle)"; }
 
 # The 36 piano keys as xdotool names them on a US layout, low to high: key
 # index i plays note 48 + i.
@@ -124,15 +141,15 @@ readonly WINE_FIRST_NOTE=48
 readonly WINE_PROGRAMS=(0 9 25 32 10 12 13 14 15 6 7 117)
 
 # Starts EXE with the recording winmm.dll and waits for its window and the
-# calls that open device 0; expected calls go to $E2E_DIR/expected.
+# calls that open device $WINE_DEVICE; expected calls go to $E2E_DIR/expected.
 wine_start_recorded()
 {
     wine_winmm recording
-    wine_launch "$1"
+    wine_launch "$@"
     e2e_wait_window 60
     e2e_log "window ${E2E_WIN_W}x${E2E_WIN_H} after ${E2E_WINDOW_SECONDS} s"
     wine_open_calls >"$E2E_DIR/expected"
-    _e2e_poll 10 _wine_calls_at_least 3 || e2e_fail "device 0 not opened: $(cat "$WINE_CALLS" 2>/dev/null)"
+    _e2e_poll 10 _wine_calls_at_least 3 || e2e_fail "device $WINE_DEVICE not opened: $(cat "$WINE_CALLS" 2>/dev/null)"
     e2e_focus
 }
 
