@@ -47,7 +47,7 @@ bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
 SynthConfig installedConfig()
 {
     SynthConfig config;
-    config.soundFont = findSoundFont().value_or(std::string());
+    config.soundFont = installedSoundFont().value_or(std::string());
     config.audioOutputs = audio::defaultAudioOutputs();
     return config;
 }
