@@ -35,7 +35,8 @@ trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora >/dev/null 2>&
 
 expected=(/usr/bin/plinkora /usr/share/applications/org.plinkora.Plinkora.desktop
           /usr/share/metainfo/org.plinkora.Plinkora.metainfo.xml /usr/share/man/man1/plinkora.1.gz
-          /usr/share/doc/plinkora/copyright /usr/share/doc/plinkora/changelog.gz)
+          /usr/share/doc/plinkora/copyright /usr/share/doc/plinkora/changelog.gz
+          /usr/share/plinkora/plinkora.sf2 /usr/share/plinkora/plinkora.sf2.txt)
 for size in 16 32 48 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/org.plinkora.Plinkora.png")
 done
@@ -71,6 +72,8 @@ version=$(/usr/bin/plinkora --version)
 
 PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/analysis/plinkora-analysis bash "$here/../e2e/play_and_quit.sh" ||
     fail "the installed program did not play and quit"
+PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/analysis/plinkora-analysis bash "$here/../e2e/every_instrument.sh" ||
+    fail "the installed program did not play all twelve instruments"
 
 say "apt-get purge plinkora"
 trap - EXIT
