@@ -80,8 +80,9 @@ trap - EXIT
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora
 status=$(dpkg-query -W -f='${db:Status-Status}' plinkora 2>/dev/null || true)
 [[ -z $status || $status == not-installed ]] || fail "after the purge, dpkg says: $status"
+# A directory that the package's dependencies brought too is theirs now.
 for path in "${brought[@]}"; do
-    [[ ! -e $path && ! -L $path ]] || fail "left after the purge: $path"
+    [[ ! -e $path && ! -L $path ]] || dpkg-query -S "$path" >/dev/null 2>&1 || fail "left after the purge: $path"
 done
 left=$(find /var/lib/dpkg/info -name 'plinkora[.:]*')
 [[ -z $left ]] || fail "left after the purge: $left"
