@@ -6,19 +6,11 @@
 #include "Cut.h"
 #include "FuzzInput.h"
 
-#include <algorithm>
 #include <array>
 
 namespace {
 
 constexpr std::array<int, 2> kPrograms = {0, 5};
-
-sf2::Name name(const char* text)
-{
-    sf2::Name n{};
-    std::copy_n(text, std::min<std::size_t>(std::char_traits<char>::length(text), n.size()), n.begin());
-    return n;
-}
 
 // Two kept presets, one of another bank, sharing two instruments, three
 // samples of which two are a stereo pair.
@@ -29,18 +21,18 @@ std::vector<std::uint8_t> seed()
     sf2::SoundFont sf{info, points, {}, {}};
     sf2::Hydra& h = sf.hydra;
     const sf2::Modulator mod = {2, 2, 48, 0, 0x10, 0, 0, 0, 0, 0};
-    h.presets = {{name("a"), 0, 0, 0}, {name("b"), 5, 0, 1}, {name("drums"), 0, 128, 3}, {name("EOP"), 0, 0, 4}};
+    h.presets = {{{}, 0, 0, 0}, {{}, 5, 0, 1}, {{}, 0, 128, 3}, {{}, 0, 0, 4}};
     h.presetBags = {{0, 0}, {1, 1}, {2, 1}, {3, 1}, {4, 1}};
     h.presetGenerators = {{41, 0}, {17, 500}, {41, 1}, {41, 1}, {}};
     h.presetModulators = {mod, {}};
-    h.instruments = {{name("one"), 0}, {name("two"), 2}, {name("EOI"), 3}};
+    h.instruments = {{{}, 0}, {{}, 2}, {{}, 3}};
     h.instrumentBags = {{0, 0}, {2, 0}, {3, 1}, {4, 1}};
     h.instrumentGenerators = {{43, 0x7F00}, {53, 0}, {53, 2}, {53, 1}, {}};
     h.instrumentModulators = {mod, {}};
-    h.samples = {{name("mono"), 0, 50, 10, 40, 44100, 60, 0, 0, 1},
-                 {name("right"), 100, 150, 110, 140, 44100, 60, 0, 2, 2},
-                 {name("left"), 200, 250, 210, 240, 44100, 60, 0, 1, 4},
-                 {name("EOS")}};
+    h.samples = {{{}, 0, 50, 10, 40, 44100, 60, 0, 0, 1},
+                 {{}, 100, 150, 110, 140, 44100, 60, 0, 2, 2},
+                 {{}, 200, 250, 210, 240, 44100, 60, 0, 1, 4},
+                 {{}}};
     return sf2::write(sf);
 }
 

@@ -237,7 +237,6 @@ void TestSoundFontFaults::searchTakesTheOwnFirst_data()
     QTest::newRow("own and system's") << true << QStringList{first} << "own";
     QTest::newRow("system's only") << false << QStringList{first, third} << first;
     QTest::newRow("a later system one") << false << QStringList{third} << third;
-    QTest::newRow("own only") << true << QStringList{} << "own";
 }
 
 void TestSoundFontFaults::searchTakesTheOwnFirst()
