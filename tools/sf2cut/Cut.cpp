@@ -1,6 +1,7 @@
 #include "Cut.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 #include <string>
 

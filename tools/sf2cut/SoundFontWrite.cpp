@@ -2,6 +2,7 @@
 
 #include "Bytes.h"
 
+#include <initializer_list>
 #include <limits>
 
 namespace sf2 {
