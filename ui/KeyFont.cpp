@@ -1,8 +1,12 @@
 #include "KeyFont.h"
 
+#include "FontConfiguration.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStringList>
+
+#include <future>
 
 namespace keyfont {
 
@@ -11,16 +15,31 @@ namespace {
 constexpr int kPixelSize = 14;  // 10.5 pt at 96 dpi
 const QString kFamily = QStringLiteral("Tahoma");
 
+std::shared_future<void>& fontConfiguration()
+{
+    static std::shared_future<void> loaded;
+    return loaded;
+}
+
 // Registers the Tahoma Bold compiled into the program, when the build had one,
 // so the faces look the same on every machine.
 bool registerEmbedded()
 {
+    // Two threads reading the configuration at once would each read all of it.
+    if (fontConfiguration().valid())
+        fontConfiguration().wait();
     static const bool registered =
         QFontDatabase::addApplicationFont(QStringLiteral(":/plinkora/fonts/tahomabd.ttf")) >= 0;
     return registered;
 }
 
 }  // namespace
+
+void preload()
+{
+    if (!fontConfiguration().valid())
+        fontConfiguration() = std::async(std::launch::async, &loadFontConfiguration).share();
+}
 
 QFont font()
 {
