@@ -10,6 +10,7 @@
 #include "NoSoundReports.h"
 #include "midi/ShortMessage.h"
 #include "synth/SoundFontPath.h"
+#include "ui/KeyboardMap.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,8 +107,8 @@ int playAfterChange(const std::string& soundFont, const std::string& change, std
         fs::resize_file(soundFont, cutAt);
 
     std::vector<float> left(4096), right(4096);
-    for (std::uint32_t program : {0u, 9u, 25u, 32u, 10u, 12u, 13u, 14u, 15u, 6u, 7u, 117u}) {
-        output.sendShort(handle, midi::programChange(program));
+    for (const std::int16_t program : keymap::kFunctionKeyPrograms) {
+        output.sendShort(handle, midi::programChange(static_cast<std::uint32_t>(program)));
         for (std::uint32_t note : {48u, 60u, 83u})
             output.sendShort(handle, midi::noteOn(note));
         output.player(handle)->engine().render(left.data(), right.data(), static_cast<int>(left.size()));
