@@ -26,6 +26,8 @@ int main(int argc, char* argv[])
     // choice of device 0, the calls that pass the window's layer: they come
     // before there is a toolkit, let alone a window.
     midi::prepareOutput();
+    // So is the system's font configuration, which the window's font needs.
+    FrmMain::preload();
     // However main ends, even without a window, device 0's threads end here,
     // in order, not in static destruction after main.
     const struct OutputRelease {

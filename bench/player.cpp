@@ -142,14 +142,18 @@ int main(int argc, char* argv[])
     tracing = hasFlag(argc, argv, "--trace-start");
     stage("main");
     const synth::SynthConfig config = configFrom(argc, argv);
+    const bool defer = hasFlag(argc, argv, "--defer-synth");
+    midi::FluidSynthOutput synth([&config] { return config; });
+    // As the program does: the synthesizer loads while the toolkit starts.
+    if (!defer)
+        synth.prepare();
+    FrmMain::preload();
     installQtMessageHandler();
     Application app(argc, argv);
     stage("application");
-    midi::FluidSynthOutput synth([&config] { return config; });
     TracedOutput traced(synth);
     bench::DeferredOutput deferred(traced);
     OpenWhenExposed opener(deferred);
-    const bool defer = hasFlag(argc, argv, "--defer-synth");
     midi::OutputPort& output = defer ? static_cast<midi::OutputPort&>(deferred) : traced;
     try {
         FrmMain frmMain(output);

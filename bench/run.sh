@@ -39,7 +39,7 @@ build_all()
     # The pictures' object first: a fresh parallel build can archive the UI library without it.
     cmake --build "$build" --parallel 2 --target plinkora_resources >>"$out/build.log" 2>&1 || return 1
     cmake --build "$build" --parallel 2 --target bench-soundfont bench-programs bench-input bench-analyze \
-        plinkora-bench-player bench-xtool bench-record bench-refclient >>"$out/build.log" 2>&1 || return 1
+        plinkora-bench-player bench-xtool bench-bare-window bench-record bench-refclient >>"$out/build.log" 2>&1 || return 1
     # PipeWire's own recorder and reference: without them its key-to-sound runs are skipped.
     cmake --build "$build" --parallel 2 --target bench-record-pw bench-refclient-pw >>"$out/build.log" 2>&1 ||
         log "no native PipeWire recorder (libpipewire-0.3 development files?): PipeWire key-to-sound skipped"
@@ -87,8 +87,10 @@ step "$root/bench/e2e_synth_open.sh" "$loads" pulseaudio
 step "$root/bench/e2e_synth_open.sh" "$loads" pipewire
 step "$BENCH_BIN/bench-programs" "$program_runs"
 step "$BENCH_BIN/bench-analyze" selfcheck 13 60
-# With the prototype that opens the synthesizer once the window is exposed.
+# Beside a bare Qt Widgets window of the same size, the floor, and the
+# prototype that opens the synthesizer once the window is exposed.
 launch=("$root/bench/e2e_launch.sh" "$launches" plinkora Plinkora "$program"
+    bare-qt-window "Bare Qt window" "$BENCH_BIN/bench-bare-window"
     prototype-deferred-synth Plinkora "$BENCH_BIN/plinkora-bench-player --defer-synth")
 footprints=(plinkora)
 if ((vmpk)) && ensure_vmpk; then

@@ -68,6 +68,7 @@ END {
 
     printf "\nTargets\n"
     ratioLine("launch to window vs VMPK", "launch_to_window[plinkora]", "launch_to_window[vmpk]", "<= 0.5x", 0.5)
+    ratioLine("launch to window vs bare Qt window", "launch_to_window[plinkora]", "launch_to_window[bare-qt-window]", "<= 1.3x", 1.3)
     ratioLine("peak RSS after start vs VMPK", "peak_rss_after_start[plinkora]", "peak_rss_after_start[vmpk]", "<= 0.5x", 0.5)
     ratioLine("CPU in 10 s idle vs VMPK", "cpu_idle_10s[plinkora]", "cpu_idle_10s[vmpk]", "<= 1x", 1)
     limitLine("key event to note-on p99 (recording)", "key_to_noteon_recording_p99", 1000, "us")

@@ -1,10 +1,15 @@
 #include "FluidSynthOutput.h"
 
+#include "synth/HeapWarmup.h"
 #include "synth/NoSoundReport.h"
 
 namespace midi {
 
 namespace {
+
+// What the window fills while the synthesizer loads: the toolkit, the key
+// images, the icon and the font.
+constexpr std::size_t kWindowHeap = 6 << 20;
 
 // The synthesizer's results in WinMM's words.
 constexpr Status statusOf(synth::Fault fault)
@@ -59,6 +64,8 @@ void FluidSynthOutput::prepare()
 {
     if (!preparing_.valid())
         preparing_ = std::async(std::launch::async, &FluidSynthOutput::load, config_());
+    // The caller goes on to build the window.
+    synth::warmHeap(kWindowHeap);
 }
 
 FluidSynthOutput::Loaded FluidSynthOutput::load(const synth::SynthConfig& config)

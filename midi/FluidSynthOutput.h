@@ -22,7 +22,8 @@ public:
 
     // Starts loading the synthesizer and its SoundFont, then opening its audio
     // output, on another thread, so that the first open, which still waits
-    // for it and reports as ever, has less left to do.
+    // for it and reports as ever, has less left to do; and readies the
+    // calling thread's heap for the window it builds meanwhile.
     void prepare();
 
     Status open(Handle* handle, std::uint32_t deviceId) override;

@@ -1,6 +1,7 @@
 #include "SoundFontPath.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 
 namespace synth {
@@ -38,6 +39,33 @@ std::optional<std::string> findSoundFont(std::span<const char* const> candidates
             return p;
     }
     return std::nullopt;
+}
+
+std::string programDirectory()
+{
+    // Linux names the program's file here; elsewhere the piano does without
+    // its own SoundFont and plays the system's.
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : program.parent_path().string();
+}
+
+std::string ownSoundFont(const std::string& programDir)
+{
+    if (programDir.empty())
+        return {};
+    return (std::filesystem::path(programDir) / PLINKORA_OWN_SOUNDFONT).lexically_normal().string();
+}
+
+std::optional<std::string> installedSoundFont(const std::string& programDir,
+                                              const std::function<bool(const std::string&)>& readable)
+{
+    const std::string own = ownSoundFont(programDir);
+    const std::array<const char*, 1> first = {own.c_str()};
+    if (!own.empty())
+        if (auto found = findSoundFont(first, readable))
+            return found;
+    return findSoundFont(soundFontCandidates(), readable);
 }
 
 }  // namespace synth

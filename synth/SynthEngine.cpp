@@ -1,5 +1,6 @@
 #include "SynthEngine.h"
 
+#include "HeapWarmup.h"
 #include "NoSoundReport.h"
 #include "SoundFontPath.h"
 #include "audio/FluidLog.h"
@@ -21,6 +22,10 @@ std::string withDetail(std::string what, const std::string& detail)
 {
     return detail.empty() ? what : what + " (" + detail + ")";
 }
+
+// What a new synthesizer fills on its thread: its voices and effects, then
+// the piano's samples (about 12 MB of FluidR3's).
+constexpr std::size_t kSynthesizerHeap = 14 << 20;
 
 // Below this peak a buffer counts as silence (about -90 dBFS).
 constexpr float kSilencePeak = 3e-5f;
@@ -47,13 +52,14 @@ bool applySynthSettings(fluid_settings_t* s, const SynthConfig& c)
 SynthConfig installedConfig()
 {
     SynthConfig config;
-    config.soundFont = findSoundFont().value_or(std::string());
+    config.soundFont = installedSoundFont().value_or(std::string());
     config.audioOutputs = audio::defaultAudioOutputs();
     return config;
 }
 
 std::unique_ptr<SynthEngine> SynthEngine::create(const SynthConfig& config, std::string* why, Fault* fault)
 {
+    warmHeap(kSynthesizerHeap);
     audio::fluidlog::Capture capture;
     auto fail = [&](Fault f, std::string reason) -> std::unique_ptr<SynthEngine> {
         if (why)

@@ -62,6 +62,11 @@ FrmMain::FrmMain(midi::OutputPort& port)
     windowHandle()->installEventFilter(this);
 }
 
+void FrmMain::preload()
+{
+    keyfont::preload();
+}
+
 FrmMain::~FrmMain()
 {
     // The program unloads the window itself before destroying it, where an

@@ -21,6 +21,12 @@ public:
     explicit FrmMain(midi::OutputPort& port = midi::platformOutput());
     ~FrmMain() override;
 
+    // Starts reading, on another thread, what building the window needs that
+    // the toolkit does not: the system's font configuration. (The icon's
+    // pictures cannot be read so: the toolkit's image readers look for their
+    // plugins through the application object being made meanwhile.)
+    static void preload();
+
     // Loads the window (Form_Load, while still hidden) and shows it centred.
     void Show();
     // Unloads the window once, however it is asked to go away.

@@ -1,11 +1,14 @@
 #include "KeyFont.h"
 
+#include "FontConfiguration.h"
 #include "KeyFontPlatform.h"
 
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStringList>
+
+#include <future>
 
 namespace keyfont {
 
@@ -14,10 +17,19 @@ namespace {
 constexpr int kPixelSize = 14;  // 10.5 pt at 96 dpi
 const QString kFamily = QStringLiteral("Tahoma");
 
+std::shared_future<void>& fontConfiguration()
+{
+    static std::shared_future<void> loaded;
+    return loaded;
+}
+
 // Registers the Tahoma Bold compiled into the program, when the build had one,
 // so the faces look the same on every machine.
 bool registerEmbedded()
 {
+    // Two threads reading the configuration at once would each read all of it.
+    if (fontConfiguration().valid())
+        fontConfiguration().wait();
     static const bool registered = [] {
         QFile file(QStringLiteral(":/plinkora/fonts/tahomabd.ttf"));
         return file.open(QIODevice::ReadOnly)
@@ -27,6 +39,12 @@ bool registerEmbedded()
 }
 
 }  // namespace
+
+void preload()
+{
+    if (!fontConfiguration().valid())
+        fontConfiguration() = std::async(std::launch::async, &loadFontConfiguration).share();
+}
 
 QFont font()
 {

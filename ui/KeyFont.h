@@ -6,6 +6,10 @@
 
 namespace keyfont {
 
+// Starts reading the system's font configuration on another thread; font()
+// waits for it. Needs no toolkit: it can overlap the toolkit's start.
+void preload();
+
 QFont font();
 // Where the face's glyphs come from: "embedded", "system" or "fallback".
 QString source();

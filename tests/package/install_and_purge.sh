@@ -35,7 +35,8 @@ trap 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora >/dev/null 2>&
 
 expected=(/usr/bin/plinkora /usr/share/applications/org.plinkora.Plinkora.desktop
           /usr/share/metainfo/org.plinkora.Plinkora.metainfo.xml /usr/share/man/man1/plinkora.1.gz
-          /usr/share/doc/plinkora/copyright /usr/share/doc/plinkora/changelog.gz)
+          /usr/share/doc/plinkora/copyright /usr/share/doc/plinkora/changelog.gz
+          /usr/share/plinkora/plinkora.sf2 /usr/share/plinkora/plinkora.sf2.txt)
 for size in 16 32 48 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/org.plinkora.Plinkora.png")
 done
@@ -75,14 +76,17 @@ version=$(/usr/bin/plinkora --version)
 
 PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/analysis/plinkora-analysis bash "$here/../e2e/play_and_quit.sh" ||
     fail "the installed program did not play and quit"
+PLINKORA=/usr/bin/plinkora PLINKORA_ANALYSIS=$build/tests/analysis/plinkora-analysis bash "$here/../e2e/every_instrument.sh" ||
+    fail "the installed program did not play all twelve instruments"
 
 say "apt-get purge plinkora"
 trap - EXIT
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q plinkora
 status=$(dpkg-query -W -f='${db:Status-Status}' plinkora 2>/dev/null || true)
 [[ -z $status || $status == not-installed ]] || fail "after the purge, dpkg says: $status"
+# A directory that the package's dependencies brought too is theirs now.
 for path in "${brought[@]}"; do
-    [[ ! -e $path && ! -L $path ]] || fail "left after the purge: $path"
+    [[ ! -e $path && ! -L $path ]] || dpkg-query -S "$path" >/dev/null 2>&1 || fail "left after the purge: $path"
 done
 left=$(find /var/lib/dpkg/info -name 'plinkora[.:]*')
 [[ -z $left ]] || fail "left after the purge: $left"

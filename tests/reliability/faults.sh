@@ -11,7 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/rel_lib.sh"
 
 readonly NO_SOUND="plinkora: no sound: "
 readonly CANNOT_START="plinkora: cannot start: "
-# Every directory the program looks in for a SoundFont.
+# Every system directory the program looks in for a SoundFont.
 readonly SOUNDFONT_DIRS=(/usr/share/sounds/sf2 /usr/share/soundfonts /usr/local/share/soundfonts
                          /opt/homebrew/share/soundfonts)
 
@@ -23,7 +23,8 @@ launch_without_soundfonts()
     local -a namespace=(unshare -m)
     [[ $(id -u) -eq 0 ]] || namespace=(unshare -U -r -m)
     local hide="" dir
-    for dir in "${SOUNDFONT_DIRS[@]}"; do
+    # The program's own SoundFont lies beside its directory.
+    for dir in "${SOUNDFONT_DIRS[@]}" "$(realpath -m "$(dirname "$PLINKORA")/../share/plinkora")"; do
         [[ -d $dir ]] && hide+="mount -t tmpfs none '$dir' && "
     done
     if ! "${namespace[@]}" sh -c "${hide}true" 2>/dev/null; then

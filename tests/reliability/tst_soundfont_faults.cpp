@@ -10,6 +10,7 @@
 #include "NoSoundReports.h"
 #include "midi/ShortMessage.h"
 #include "synth/SoundFontPath.h"
+#include "ui/KeyboardMap.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,8 +107,8 @@ int playAfterChange(const std::string& soundFont, const std::string& change, std
         fs::resize_file(soundFont, cutAt);
 
     std::vector<float> left(4096), right(4096);
-    for (std::uint32_t program : {0u, 9u, 25u, 32u, 10u, 12u, 13u, 14u, 15u, 6u, 7u, 117u}) {
-        output.sendShort(handle, midi::programChange(program));
+    for (const std::int16_t program : keymap::kFunctionKeyPrograms) {
+        output.sendShort(handle, midi::programChange(static_cast<std::uint32_t>(program)));
         for (std::uint32_t note : {48u, 60u, 83u})
             output.sendShort(handle, midi::noteOn(note));
         output.player(handle)->engine().render(left.data(), right.data(), static_cast<int>(left.size()));
@@ -149,6 +150,8 @@ private slots:
 
     void unusableSoundFontFailsOpenOnce_data();
     void unusableSoundFontFailsOpenOnce();
+    void searchTakesTheOwnFirst_data();
+    void searchTakesTheOwnFirst();
     void noCandidatePathReadable();
     void soundFontChangesAfterOpen_data();
     void soundFontChangesAfterOpen();
@@ -224,11 +227,44 @@ void TestSoundFontFaults::unusableSoundFontFailsOpenOnce()
     QCOMPARE(reports.size(), std::size_t{1});
 }
 
-// Only the candidate paths' own test: none readable means no SoundFont, and
-// the open says what to install.
+// The program's own SoundFont, beside its directory as installed, comes
+// before the system's; the system's first readable one comes next.
+void TestSoundFontFaults::searchTakesTheOwnFirst_data()
+{
+    QTest::addColumn<bool>("own");
+    QTest::addColumn<QStringList>("system");
+    QTest::addColumn<QString>("found");
+    const QString first = synth::soundFontCandidates()[0], third = synth::soundFontCandidates()[2];
+    QTest::newRow("own and system's") << true << QStringList{first} << "own";
+    QTest::newRow("system's only") << false << QStringList{first, third} << first;
+    QTest::newRow("a later system one") << false << QStringList{third} << third;
+}
+
+void TestSoundFontFaults::searchTakesTheOwnFirst()
+{
+    QFETCH(bool, own);
+    QFETCH(QStringList, system);
+    QFETCH(QString, found);
+    const fs::path programDir = path("usr/bin");
+    const std::string ownFile = path("usr/share/plinkora/plinkora.sf2");
+    fs::create_directories(programDir);
+    fs::create_directories(fs::path(ownFile).parent_path());
+    fs::remove(ownFile);
+    if (own)
+        std::ofstream(ownFile) << "RIFF";
+    // The system's paths are only pretended; the own file is real.
+    const auto readable = [&](const std::string& p) {
+        return p.rfind(dir.path().toStdString(), 0) == 0 ? fs::exists(p) : system.contains(QString::fromStdString(p));
+    };
+    const auto result = synth::installedSoundFont(programDir.string(), readable);
+    QVERIFY(result);
+    QCOMPARE(QString::fromStdString(*result), found == "own" ? QString::fromStdString(ownFile) : found);
+}
+
+// None readable means no SoundFont, and the open says what to install.
 void TestSoundFontFaults::noCandidatePathReadable()
 {
-    QVERIFY(!synth::findSoundFont(synth::soundFontCandidates(), [](const std::string&) { return false; }));
+    QVERIFY(!synth::installedSoundFont(path("usr/bin"), [](const std::string&) { return false; }));
     const std::vector<const char*> candidates = {"/nonexistent/a.sf2", "/proc/self/nonexistent.sf2"};
     QVERIFY(!synth::findSoundFont(candidates));
 

@@ -4,15 +4,13 @@
 #include "Analysis.h"
 #include "Notes.h"
 #include "SynthFixture.h"
+#include "ui/KeyboardMap.h"
 
 #include <QTest>
 
-#include <array>
 
 namespace {
 
-// The instruments of F1 to F12.
-constexpr std::array<int, 12> kFunctionKeyPrograms = {0, 9, 25, 32, 10, 12, 13, 14, 15, 6, 7, 117};
 constexpr double kMaxDieAwaySeconds = 60.0;
 constexpr double kSilentDbfs = -90.0;
 constexpr double kBlockSeconds = 0.5;
@@ -77,7 +75,7 @@ private slots:
     {
         QTest::addColumn<int>("program");
         QTest::addColumn<int>("note");
-        for (int program : kFunctionKeyPrograms)
+        for (int program : keymap::kFunctionKeyPrograms)
             for (int note : {48, 83})
                 QTest::addRow("program %d note %d", program, note) << program << note;
     }
