@@ -148,7 +148,7 @@ build_package() {
 # Plinkora-<version>-setup.exe.
 build_windows() {
     local qt toolchain
-    qt=$(tools/windows/build-qt.sh)
+    qt=$(tools/windows/build-qt.sh) || { say "building Qt for Windows failed (tools/windows/build-qt.sh)"; exit 1; }
     toolchain=$qt/lib/cmake/Qt6/qt.toolchain.cmake
     # A build tree made with another Qt cannot switch to this one.
     if [ -f "$WINDOWS_BUILD_DIR/CMakeCache.txt" ] &&

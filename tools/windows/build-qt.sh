@@ -55,7 +55,8 @@ fi
 
 # A build that was interrupted (a killed run, a machine shut down) goes on
 # where it stopped: its source and configured tree are still there.
-source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n 1)
+# (none on a first run: find fails on the missing folder, and that is no error)
+source_dir=$(find "$entry/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' 2>/dev/null | head -n 1 || true)
 resume=false
 [ -n "$source_dir" ] && [ -f "$entry/build/build.ninja" ] && resume=true
 
