@@ -59,7 +59,8 @@ depends=$(dpkg-query -W -f='${Depends}' plinkora)
 depended=$(awk -v RS='[,|]' '{ print $1 }' <<<"$depends")
 loaded=$(ldd /usr/bin/plinkora)
 while read -r library; do
-    path=$(awk -v l="$library" '$1 == l && $2 == "=>" { print $3 }' <<<"$loaded")
+    # ldd names the dynamic loader by its path, with no "=>".
+    path=$(awk -v l="$library" '$1 == l && $2 == "=>" { print $3 } $1 ~ "/" l "$" { print $1 }' <<<"$loaded")
     [[ -n $path ]] || fail "the loader does not find $library"
     owner=$(owner_of "$path")
     [[ -n $owner ]] || fail "no package has $path"
