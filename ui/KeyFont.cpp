@@ -42,6 +42,7 @@ bool registerEmbedded()
 
 void preload()
 {
+    chooseTextEngine();
     if (!fontConfiguration().valid())
         fontConfiguration() = std::async(std::launch::async, &loadFontConfiguration).share();
 }

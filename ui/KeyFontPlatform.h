@@ -8,4 +8,7 @@ namespace keyfont {
 
 QByteArray forTextEngine(const QByteArray& font);
 
+// Before the application object: the text engine the faces are drawn with.
+void chooseTextEngine();
+
 }  // namespace keyfont

@@ -11,6 +11,8 @@
 #include "FontTables.h"
 #include "KeyFontPlatform.h"
 
+#include <QtGlobal>
+
 namespace keyfont {
 
 QByteArray forTextEngine(const QByteArray& font)
@@ -19,6 +21,16 @@ QByteArray forTextEngine(const QByteArray& font)
         return font;
     // SVTCA[x]: the vectors' default, set again.
     return fonttables::with(font, "prep", QByteArray(1, '\x01'));
+}
+
+// Qt 6.8 draws text with DirectWrite by default, GDI before: the faces were
+// designed as GDI draws them, and DirectWrite (Wine's at least) sets the
+// legends three to four pixels higher, in other shapes. A platform the user
+// names is left as it is.
+void chooseTextEngine()
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=gdi");
 }
 
 }  // namespace keyfont
