@@ -22,9 +22,11 @@ BUILD_DIR=${PLINKORA_BUILD_DIR:-build}
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libfluidsynth-dev fluid-soundfont-gm fonts-wine
                 libpulse-dev libpipewire-0.3-dev libdbus-1-dev libjack-jackd2-dev libxcb1-dev)
+# llvm: llvm-symbolizer, for readable sanitizer reports and the function names
+# that tests/reliability/lsan.supp matches (Debian 13's clang does not bring it).
 TEST_PACKAGES=(xvfb xdotool x11-utils x11-xkb-utils pulseaudio pulseaudio-utils
                desktop-file-utils appstream binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
-               libx11-dev clang libclang-rt-dev valgrind
+               libx11-dev clang libclang-rt-dev llvm valgrind
                libsndfile1-dev libfftw3-dev pipewire pipewire-pulse wireplumber dbus jackd2)
 
 # What one Debian release names differently, in this one place.
