@@ -157,7 +157,10 @@ build_windows() {
        ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$toolchain" "$WINDOWS_BUILD_DIR/CMakeCache.txt"; then
         rm -rf "$WINDOWS_BUILD_DIR"
     fi
+    # Qt's toolchain file loads MinGW's by the path it had when Qt was built;
+    # name it here so that a cache moved elsewhere still builds for Windows.
     configure "$WINDOWS_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/tools/windows/mingw-w64.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
     cmake --build "$WINDOWS_BUILD_DIR" --parallel
     cmake --build "$WINDOWS_BUILD_DIR" --target windows-packages
