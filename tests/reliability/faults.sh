@@ -91,14 +91,20 @@ rel_play
 
 lines=1
 if [[ $fault == audio-server-dies ]]; then
-    # Notes still sounding when the server goes.
+    # Notes still sounding when the server goes; the program is given a
+    # second to take the keys, which xdotool only hands to the X server.
     e2e_press_key w e r t
+    e2e_pause 1
     pulse=$(rel_child_pid pulseaudio) || e2e_fail "cannot find the PulseAudio process"
     kill -KILL "$pulse"
-    sleep 0.3
+    e2e_pause 0.3
     # The server's thread only notes that it went: the line comes from the
-    # window's thread, with the next message played.
-    [[ ! -s $E2E_DIR/app.log ]] || e2e_fail "wrote before the next key: $(cat "$E2E_DIR/app.log")"
+    # window's thread, with the next message played. On a machine that
+    # stalled, the keys above may have reached the program after the server went.
+    if [[ -s $E2E_DIR/app.log ]]; then
+        ((${#E2E_STALLS[@]} == 0)) || { e2e_log "inconclusive: the machine stalled (${E2E_STALLS[*]})"; exit 77; }
+        e2e_fail "wrote before the next key: $(cat "$E2E_DIR/app.log")"
+    fi
     rel_play
     sleep 0.5
     rel_play
