@@ -70,7 +70,15 @@ bool pipeWireDaemonSocketExists()
 void initialisePipeWire()
 {
     static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
+    std::call_once(once, [] {
+        pw_init(nullptr, nullptr);
+        // libpipewire writes its own warnings to stderr (a client
+        // configuration it cannot find, a daemon that went away) while the
+        // program says in its one line why it has no sound: the library
+        // speaks only when asked to with PIPEWIRE_DEBUG.
+        if (const char* debug = std::getenv("PIPEWIRE_DEBUG"); !debug || !*debug)
+            pw_log_set_level(SPA_LOG_LEVEL_NONE);
+    });
 }
 
 PipeWireClient::~PipeWireClient()
@@ -103,7 +111,7 @@ bool PipeWireClient::connect(const char* thread, std::string* why)
         *why = "cannot create a PipeWire loop";
         return false;
     }
-    // The client modules with real-time scheduling, logging off.
+    // The client modules with real-time scheduling.
     context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
                               pw_properties_new(PW_KEY_CONFIG_NAME, realtimeClientConfig(), PW_KEY_APP_NAME, "Plinkora",
                                                 PW_KEY_APP_ID, "org.plinkora.Plinkora", PW_KEY_APP_ICON_NAME,

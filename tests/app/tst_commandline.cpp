@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -16,7 +17,7 @@ struct Run {
     QString err;
 };
 
-Run runProgram(const QStringList& arguments)
+Run runProgram(const QStringList& arguments, const QStringList& changes = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -26,6 +27,14 @@ Run runProgram(const QStringList& arguments)
     environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
     environment.insert(QStringLiteral("PIPEWIRE_REMOTE"), QStringLiteral("/nonexistent"));
     environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("nonexistent"));
+    // NAME=VALUE sets a variable, NAME alone removes it.
+    for (const QString& change : changes) {
+        const qsizetype equals = change.indexOf('=');
+        if (equals < 0)
+            environment.remove(change);
+        else
+            environment.insert(change.left(equals), change.mid(equals + 1));
+    }
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(PLINKORA_BINARY), arguments);
@@ -103,6 +112,30 @@ private slots:
         const Run run = runProgram(arguments);
         QCOMPARE(run.status, status);
         QVERIFY2(QRegularExpression(out).match(run.out).hasMatch(), qPrintable("stdout: " + run.out));
+        QVERIFY2(QRegularExpression(err).match(run.err).hasMatch(), qPrintable("stderr: " + run.err));
+    }
+
+    // A first start where PipeWire's client configuration is not installed
+    // and no runtime directory names the daemon: libpipewire is asked and
+    // fails, and keeps its own complaints for PIPEWIRE_DEBUG.
+    void pipeWireQuietUnlessAsked_data()
+    {
+        QTest::addColumn<QString>("debug");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("not asked") << "" << "^$";
+        QTest::newRow("PIPEWIRE_DEBUG=2") << "2" << "client\\.conf";
+    }
+
+    void pipeWireQuietUnlessAsked()
+    {
+        QFETCH(QString, debug);
+        QFETCH(QString, err);
+        const QTemporaryDir noConfiguration;
+        const Run run = runProgram({"--list-midi-outputs"},
+                                   {"PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR",
+                                    "PIPEWIRE_CONFIG_DIR=" + noConfiguration.path(), "PIPEWIRE_DEBUG=" + debug});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QStringLiteral("synth\n"));
         QVERIFY2(QRegularExpression(err).match(run.err).hasMatch(), qPrintable("stderr: " + run.err));
     }
 };
