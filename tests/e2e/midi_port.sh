@@ -21,6 +21,18 @@ readonly SERVER=${E2E_MIDI_SERVER:?pipewire or jack} CASE=${E2E_MIDI_CASE:?play,
 # X keycode and what the key sends: Q plays 48, F 60, ' 72; F2 selects 9.
 readonly Q=24 F=41 APOSTROPHE=48 F2=68 F1=67
 
+# A run whose listener missed graph cycles says nothing of the port (see
+# fail_or_inconclusive): it earns one more run on fresh servers, so that a
+# busy machine still judges nearly every time. A failure is never retried.
+if [[ -z ${E2E_MIDI_RUN:-} ]]; then
+    for run in 1 2; do
+        E2E_MIDI_RUN=$run bash "${BASH_SOURCE[0]}"
+        status=$?
+        ((status == E2E_INCONCLUSIVE)) || exit "$status"
+    done
+    exit 77
+fi
+
 e2e_require Xvfb xdotool
 [[ -n ${PLINKORA_MIDI_LISTEN:-} ]] || { e2e_log "skipped: no plinkora-midi-listen"; exit 77; }
 if [[ $SERVER == pipewire ]]; then
@@ -57,7 +69,7 @@ heard() { awk '$1 != "cycle" && $1 != "missed" { sub(/^[^ ]+ /, ""); print }' "$
 missed() { awk '$1 == "missed" { n = $2 } END { print n + 0 }' "$E2E_DIR/dump"; }
 fail_or_inconclusive()
 {
-    (($(missed) == 0)) || { e2e_log "inconclusive: the listener missed $(missed) graph cycles ($1)"; exit 77; }
+    (($(missed) == 0)) || { e2e_log "inconclusive (run $E2E_MIDI_RUN): the listener missed $(missed) graph cycles ($1)"; exit "$E2E_INCONCLUSIVE"; }
     e2e_fail "$1"
 }
 
